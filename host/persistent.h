@@ -1,4 +1,4 @@
-// TPersistent: the root of the host's assignable objects.
+// TObject and TPersistent: the roots of the host's objects.
 //
 // `Assign` copies another object's state into this one; a class that knows
 // how to copy from a source overrides `Assign`, a class that knows how to
@@ -12,12 +12,18 @@
 
 namespace orv {
 
-class TPersistent {
+// The common base of every object a host list can carry beside its strings.
+class TObject {
+ public:
+  TObject() = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject() = default;
+};
+
+class TPersistent : public TObject {
  public:
   TPersistent() = default;
-  TPersistent(const TPersistent&) = delete;
-  TPersistent& operator=(const TPersistent&) = delete;
-  virtual ~TPersistent() = default;
 
   // Copies `source` into this object; the default asks `source` to do it.
   virtual void Assign(const TPersistent* source);
