@@ -305,7 +305,10 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
   switch (event) {
     case deFieldChange: {
       auto* field = reinterpret_cast<TField*>(info);
-      if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) modified_ = true;
+      const bool editing = state_ == dsEdit || state_ == dsInsert;
+      if (editing && (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)) {
+        modified_ = true;
+      }
       if (state_ != dsSetKey && auto_calc_fields_ && field->FieldKind() == fkData) {
         GetCalcFields(ActiveBuffer());
       }

@@ -177,6 +177,7 @@ void TDataSource::RemoveLink(TDataLink* link) {
   links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());
   link->source_ = nullptr;
   link->StateChanged();
+  if (dataset_ != nullptr) dataset_->UpdateBufferCount();
 }
 
 }  // namespace orv
