@@ -72,12 +72,12 @@ class TMemoryDataSet : public TDataSet {
   void SetFieldData(TField* field, const void* buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
   bool BookmarkValid(TBookmark bookmark) override {
-    return bookmark != nullptr && IndexOfId(*static_cast<int32_t*>(bookmark)) >= 0;
+    return bookmark != nullptr && IndexOfId(IdOf(bookmark)) >= 0;
   }
   int CompareBookmarks(TBookmark a, TBookmark b) override {
     if (a == nullptr || b == nullptr) return (a == nullptr) - (b == nullptr);
-    const int i = IndexOfId(*static_cast<int32_t*>(a));
-    const int j = IndexOfId(*static_cast<int32_t*>(b));
+    const int i = IndexOfId(IdOf(a));
+    const int j = IndexOfId(IdOf(b));
     return (i > j) - (i < j);
   }
   bool IsSequenced() override { return true; }
@@ -120,7 +120,7 @@ class TMemoryDataSet : public TDataSet {
   void InternalFirst() override { cursor_ = -1; }
   void InternalLast() override { cursor_ = static_cast<int>(rows_.size()); }
   void InternalGotoBookmark(const void* bookmark) override {
-    const int index = IndexOfId(*static_cast<const int32_t*>(bookmark));
+    const int index = IndexOfId(IdOf(bookmark));
     if (index < 0) DatabaseError(SRecordNotFound, this);
     cursor_ = index;
   }
@@ -154,6 +154,12 @@ class TMemoryDataSet : public TDataSet {
  private:
   class BlobStream;
 
+  // Bookmarks sit unaligned inside record buffers.
+  static int32_t IdOf(const void* bookmark) {
+    int32_t id;
+    std::memcpy(&id, bookmark, 4);
+    return id;
+  }
   int IndexOfId(int32_t id) const {
     for (size_t i = 0; i < rows_.size(); ++i) {
       if (rows_[i].id == id) return static_cast<int>(i);
