@@ -50,7 +50,11 @@ void TDataSet::SetActive(bool value) {
     try {
       OpenCursor();
     } catch (...) {
+      // Leave no half-made default fields behind: the next open would take
+      // them for designed ones.
+      const bool made_fields = default_fields_;
       CloseCursor();
+      if (made_fields) DestroyFields();
       throw;
     }
     SetState(dsBrowse);

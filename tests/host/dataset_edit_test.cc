@@ -243,6 +243,15 @@ TEST(DataSetCalcFields, ComputedOnFetchAndOnChange) {
   wrong.SetDataSet(&other);
   EXPECT_THROW(other.Open(), EDatabaseError);
   EXPECT_FALSE(other.Active());
+
+  // A failed open leaves no default fields behind (a BCD column has no
+  // field class here; ID and NAME got theirs before it failed).
+  TMemoryDataSet failing;
+  FillNumbered(failing, 0);
+  failing.AddColumn("AMOUNT", ftBCD);
+  EXPECT_THROW(failing.Open(), EDatabaseError);
+  EXPECT_FALSE(failing.Active());
+  EXPECT_EQ(failing.FieldCount(), 0);
 }
 
 }  // namespace
