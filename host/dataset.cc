@@ -92,7 +92,7 @@ void TDataSet::CloseCursor() {
   default_fields_ = false;
 }
 
-bool TDataSet::IsEmpty() const { return !Active() || (bof_ && eof_ && record_count_ == 0); }
+bool TDataSet::IsEmpty() const { return !Active() || record_count_ == 0; }
 
 TRecordBuffer TDataSet::ActiveBuffer() const {
   if (buffers_.empty()) return nullptr;

@@ -81,7 +81,12 @@ void TField::Change() {
 bool TField::IsNull() const {
   // A real buffer, not nullptr: a dataset may only know a value is null
   // once it converts it.
-  std::vector<char> buffer(static_cast<size_t>(std::max(DataSize(), 1)));
+  const auto size = static_cast<size_t>(std::max(DataSize(), 1));
+  if (size <= 16) {
+    char local[16];
+    return !GetData(local);
+  }
+  std::vector<char> buffer(size);
   return !GetData(buffer.data());
 }
 

@@ -55,6 +55,23 @@ TEST(DataSetNavigation, WalksForwardAndBackPastTheWindow) {
   EXPECT_EQ(ds.BufferCount(), 6);
   EXPECT_EQ(ds.WindowRecordCount(), 6);
   EXPECT_EQ(Id(ds), 5);
+
+  // Going to a bookmark centres its record in the window where it can.
+  ds.MoveBy(2);
+  TBookmark seven = ds.GetBookmark();
+  ds.MoveBy(2);
+  TBookmark nine = ds.GetBookmark();
+  ds.First();
+  ds.GotoBookmark(seven);
+  EXPECT_EQ(Id(ds), 7);
+  // Two records before it, then the window fills after, then before.
+  EXPECT_EQ(ds.ActiveRecord(), 3);
+  EXPECT_EQ(ds.WindowRecordCount(), 6);
+  ds.GotoBookmark(nine);
+  EXPECT_EQ(ds.ActiveRecord(), 5);  // nothing after it: the window fills before
+  EXPECT_EQ(ds.WindowRecordCount(), 6);
+  ds.FreeBookmark(seven);
+  ds.FreeBookmark(nine);
   ds.Close();
   EXPECT_EQ(ds.BufferCount(), 0);
 }
