@@ -22,7 +22,11 @@ class ServerTest : public ::testing::Test {
     server_ = std::make_unique<RdbServerProcess>(ORV_RDBSERVER_PATH);
     ASSERT_TRUE(server_->ok()) << server_->error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
+  // A clean exit also means no sanitizer report from the server.
+  static void TearDownTestSuite() {
+    EXPECT_EQ(server_->Stop(), 0);
+    server_.reset();
+  }
 
   static int port() { return server_->port(); }
 
