@@ -12,6 +12,17 @@ namespace orv {
 namespace {
 
 constexpr std::int64_t kExactDoubleLimit = std::int64_t{1} << 53;
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+std::size_t DecimalDigits(std::int64_t v) {
+  std::size_t n = v < 0 ? 2 : 1;
+  std::uint64_t u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  while (u >= 10) {
+    u /= 10;
+    ++n;
+  }
+  return n;
+}
 
 std::string Upper(std::string_view s) {
   std::string out(s);
@@ -69,16 +80,26 @@ ResultTable::Stats& ResultTable::NextColumn() {
   return stats_[values_++ % columns_.size()];
 }
 
+std::string& ResultTable::Room(std::size_t n) {
+  if (arena_.empty() || arena_.back().capacity() - arena_.back().size() < n) {
+    arena_.emplace_back();
+    arena_.back().reserve(std::max(kBlockBytes, n));
+    arena_bytes_ += arena_.back().capacity();
+  }
+  return arena_.back();
+}
+
 void ResultTable::PutBytes(Tag tag, std::string_view bytes) {
   std::uint32_t length = static_cast<std::uint32_t>(bytes.size());
-  arena_.push_back(tag);
-  arena_.append(reinterpret_cast<const char*>(&length), sizeof length);
-  arena_.append(bytes);
+  std::string& block = Room(1 + sizeof length + bytes.size());
+  block.push_back(tag);
+  block.append(reinterpret_cast<const char*>(&length), sizeof length);
+  block.append(bytes);
 }
 
 void ResultTable::AddNull() {
   NextColumn();
-  arena_.push_back(kNull);
+  Room(1).push_back(kNull);
 }
 
 void ResultTable::AddInteger(std::int64_t value) {
@@ -91,9 +112,10 @@ void ResultTable::AddInteger(std::int64_t value) {
   }
   s.all_bool = s.all_bool && (value == 0 || value == 1);
   s.all_dates = false;
-  s.max_length = std::max(s.max_length, std::to_string(value).size());
-  arena_.push_back(kInteger);
-  arena_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  s.max_length = std::max(s.max_length, DecimalDigits(value));
+  std::string& block = Room(1 + sizeof value);
+  block.push_back(kInteger);
+  block.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
 void ResultTable::AddReal(double value) {
@@ -197,22 +219,27 @@ void ResultTable::Write(FrameWriter* out) const {
     chunk += data;
     chunk += ';';
   };
-  std::size_t pos = 0;
+  std::size_t block = 0, pos = 0;
   for (std::size_t v = 0; v < values_; ++v) {
     const ColumnOut& c = cols[v % cols.size()];
-    Tag tag = static_cast<Tag>(arena_[pos++]);
+    if (pos == arena_[block].size()) {
+      ++block;
+      pos = 0;
+    }
+    const std::string& data = arena_[block];
+    Tag tag = static_cast<Tag>(data[pos++]);
     if (tag == kNull) {
       field({});
     } else if (tag == kInteger) {
       std::int64_t value;
-      std::memcpy(&value, arena_.data() + pos, sizeof value);
+      std::memcpy(&value, data.data() + pos, sizeof value);
       pos += sizeof value;
       field(c.mode == ColumnOut::Mode::kBool ? (value ? "T" : "F") : std::to_string(value));
     } else {
       std::uint32_t length;
-      std::memcpy(&length, arena_.data() + pos, sizeof length);
+      std::memcpy(&length, data.data() + pos, sizeof length);
       pos += sizeof length;
-      std::string_view bytes(arena_.data() + pos, length);
+      std::string_view bytes(data.data() + pos, length);
       pos += length;
       if (c.mode == ColumnOut::Mode::kDate) {
         field(IsoDateToWire(bytes).value_or(std::string()));

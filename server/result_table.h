@@ -7,9 +7,11 @@
 // that would shift the columns after it, and a value cut short would be
 // lost, so the type code and declared length of each column can only be
 // chosen after every value has been seen. That is why the result is
-// materialised first. Values are appended to one compact byte arena (a tag
-// byte, then 8 bytes or a 4-byte length and the bytes), and statistics per
-// column are kept as they arrive; Write() then decides each column:
+// materialised first. Values are appended to a compact byte arena (a tag
+// byte, then 8 bytes or a 4-byte length and the bytes) made of fixed blocks,
+// so that growing it never copies what is there; a value never straddles two
+// blocks. Statistics per column are kept as values arrive; Write() then
+// decides each column:
 //   - BLOB values, or a BLOB column: stImage;
 //   - a BOOLEAN column holding only 0/1: stBit, sent as "T"/"F";
 //   - a DATE/DATETIME/TIMESTAMP column holding only valid ISO dates:
@@ -65,7 +67,7 @@ class ResultTable {
 
   std::size_t ColumnCount() const { return columns_.size(); }
   std::size_t RowCount() const;
-  std::size_t MemoryBytes() const { return arena_.capacity(); }
+  std::size_t MemoryBytes() const { return arena_bytes_; }
 
   // The decisions Write() takes, one per column.
   std::vector<ColumnOut> Describe() const;
@@ -90,11 +92,14 @@ class ResultTable {
   static void ParseDecl(std::string_view decl, Stats* stats);
   ColumnOut Decide(std::size_t column) const;
   Stats& NextColumn();
+  // Room for n more bytes at the end of the last block.
+  std::string& Room(std::size_t n);
   void PutBytes(Tag tag, std::string_view bytes);
 
   std::vector<ColumnDecl> columns_;
   std::vector<Stats> stats_;
-  std::string arena_;
+  std::vector<std::string> arena_;  // blocks; only the last one grows
+  std::size_t arena_bytes_ = 0;     // capacity of all blocks
   std::size_t values_ = 0;
 };
 

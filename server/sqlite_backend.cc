@@ -147,7 +147,7 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
                              [name](const ParamEntry& p) { return SameName(name, p.name); });
       if (it != params.end()) entry = &*it;
     }
-    std::string label = name ? name : "?" + std::to_string(i);
+    std::string label = name ? std::string(name) : std::string("?").append(std::to_string(i));
     if (entry == nullptr) return Outcome::Error(-1, "no value given for parameter " + label);
     std::string error;
     auto value = DecodeParam(entry->type_code, entry->value, &error);
