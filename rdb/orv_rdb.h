@@ -15,9 +15,10 @@
 // Threads: everything may be called from the application's thread. A
 // dataset's background reader may call `Receive`, `WaitForData`, `Readn`,
 // `Connected`, `CheckDefaultSocket`, `Disconnect`, `InTransaction` and
-// `TimeOut` at the same time. The settings (`Host` ... `DBPassword`), the
-// name caches, `Connect` and the transaction commands belong to the
-// application's thread.
+// `TimeOut` at the same time; `Connect` may run on either thread while the
+// settings are not being changed. The settings (`Host` ... `DBPassword`),
+// the name caches and the transaction commands belong to the application's
+// thread.
 #pragma once
 
 #include <atomic>
