@@ -6,7 +6,7 @@
 
 #include "rdb/frame.h"
 #include "rdb/orv_rdb.h"
-#include "tests/rdb/watchdog.h"
+#include "tests/rdb/rdb_test_util.h"
 #include "tests/support/scripted_peer.h"
 
 namespace orv {
@@ -15,27 +15,15 @@ namespace {
 using testing::PeerScript;
 using testing::ScriptedPeer;
 using testing::Watchdog;
+using testing::ErrorOf;
+using testing::PointAt;
 
 const std::string kClose = "0011CLOSE;;;0;\n";
-
-void PointAt(TOrvRDB& rdb, const ScriptedPeer& peer) {
-  rdb.SetAddress("127.0.0.1");
-  rdb.SetPort(peer.Port());
-}
 
 std::string Pattern(size_t size) {
   std::string text(size, '\0');
   for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + i % 23);
   return text;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
 }
 
 TEST(Framing, SendSplitsMessagesIntoFramesByteForByte) {

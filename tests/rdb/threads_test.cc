@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "rdb/orv_rdb.h"
-#include "tests/rdb/watchdog.h"
+#include "tests/rdb/rdb_test_util.h"
 #include "tests/support/scripted_peer.h"
 
 namespace orv {
@@ -24,8 +24,7 @@ TEST(Threads, TwoConnectionsOfOneComponentTransferAtOnce) {
   peer.Add(PeerScript().Echo());
   peer.Add(PeerScript().Echo());
   TOrvRDB rdb(nullptr);
-  rdb.SetAddress("127.0.0.1");
-  rdb.SetPort(peer.Port());
+  testing::PointAt(rdb, peer);
   Watchdog watchdog("concurrent transfers", 60);
 
   constexpr int kRounds = 40;
