@@ -58,17 +58,19 @@ void TOrvRDB::Drop(int socket) {
 }
 
 int TOrvRDB::Connect() {
+  if (!in_transaction_) return OpenConnection(false);
+  // Every dataset of the transaction shares its one connection. Once that is
+  // gone, no fresh connection may stand in for it: statements sent there
+  // would run outside the transaction.
+  std::lock_guard guard(sockets_lock_);
+  catalog_fetch_ = default_id_ >= 0;
+  return default_id_;
+}
+
+int TOrvRDB::OpenConnection(bool as_default) {
   catalog_fetch_ = false;
   int handle;
-  if (in_transaction_) {
-    {
-      // Every dataset of the transaction shares the one open connection.
-      std::lock_guard guard(sockets_lock_);
-      if (default_id_ >= 0 && default_socket_.Connected()) {
-        catalog_fetch_ = true;
-        return default_id_;
-      }
-    }
+  if (as_default) {
     default_socket_.Open(host_, address_, service_, static_cast<uint16_t>(port_));
     std::lock_guard guard(sockets_lock_);
     handle = default_id_ = next_id_++;
@@ -145,7 +147,7 @@ void TOrvRDB::StartTransaction() {
   try {
     close_default();
     in_transaction_ = true;
-    int handle = Connect();
+    int handle = OpenConnection(true);
     if (handle < 0) throw EOrvRDBException("cannot connect to server");
     if (!SentWhole(Send(handle, kTranCommand), kTranCommand)) {
       throw EOrvRDBException("StartTransaction Fail!");
@@ -166,7 +168,11 @@ void TOrvRDB::EndTransaction(const char* command, const char* failure) {
     std::lock_guard guard(sockets_lock_);
     handle = default_id_;
   }
-  if (!Connected(handle)) throw EOrvRDBException("OrvRDB is not active");
+  if (!Connected(handle)) {
+    // A transaction whose connection was lost is over as well.
+    in_transaction_ = false;
+    throw EOrvRDBException("OrvRDB is not active");
+  }
   if (!in_transaction_) {
     throw EOrvRDBException("No user transaction is currently in progress");
   }

@@ -90,7 +90,8 @@ class TOrvRDB : public TComponent {
   // text.
   int GetResult(const std::string& reply);
 
-  // Connections.
+  // Connections. Inside a user transaction `Connect` hands out the
+  // transaction's connection, or -1 once that was lost.
   int Connect();
   void Disconnect(int socket);
   bool Connected(int socket);
@@ -140,6 +141,9 @@ class TOrvRDB : public TComponent {
  private:
   // The descriptor behind a handle, or -1. Caller holds sockets_lock_.
   int DescriptorOf(int socket);
+  // Opens a connection (the default socket or a new listed one) and logs in
+  // behind an NT server; -1 when the log-in could not be written.
+  int OpenConnection(bool as_default);
   // Closes a connection without a word to the server and forgets its handle.
   void Drop(int socket);
   int EffectiveTimeOut() const;

@@ -72,6 +72,7 @@ TEST(Connection, CommitAndRollbackEndTheTransactionOnTheWire) {
   ScriptedPeer peer;
   peer.Add(Transaction("0;begun", "0;committed"));
   peer.Add(Transaction("0;", "1;rolled back"));
+  peer.Add(Transaction("0;", "0;"));
   TOrvRDB rdb(nullptr);
   PointAt(rdb, peer);
   Watchdog watchdog("transaction round trips", 30);
@@ -102,6 +103,14 @@ TEST(Connection, CommitAndRollbackEndTheTransactionOnTheWire) {
   rdb.Rollback();
   ASSERT_TRUE(peer.WaitEnded(1));
   EXPECT_EQ(peer.Received(1), "0026CONNECT;scott;tiger;orcl;\n" + kTran + kRollback);
+
+  // A transaction whose connection was closed hands out no other one, and
+  // is over at the next Commit.
+  rdb.StartTransaction();
+  rdb.Disconnect(rdb.Connect());
+  EXPECT_EQ(rdb.Connect(), -1);
+  EXPECT_EQ(ErrorOf([&] { rdb.Commit(); }), "OrvRDB is not active");
+  EXPECT_FALSE(rdb.InTransaction());
 }
 
 TEST(Connection, FailedCommandsLeaveTheComponentIdle) {
