@@ -139,6 +139,14 @@ TEST(ZozudSocket, TransfersMoveBytesAndPeekLeavesThemWaiting) {
   EXPECT_FALSE(socket->Connected());
   EXPECT_TRUE(peer.WaitEnded(0));
   EXPECT_EQ(peer.Received(0), std::string("x\0y", 3) + std::string(10000, 's'));
+
+  // A stream waiting on an unconnected socket keeps later ones out; those
+  // stay with the caller.
+  TZozudSocket idle;
+  EXPECT_FALSE(idle.SendStream(std::make_unique<TStringStream>("first")));
+  std::unique_ptr<TStream> second = std::make_unique<TStringStream>("second");
+  EXPECT_FALSE(idle.SendStream(std::move(second)));
+  EXPECT_NE(second, nullptr);
 }
 
 TEST(ZozudSocket, SendingToAVanishedPeerRaisesInsteadOfSignalling) {
