@@ -4,7 +4,7 @@
 
 namespace orv {
 
-bool IsBlobType(TFieldType type) {
+bool IsBlobColumn(TFieldType type) {
   return type == ftBlob || type == ftMemo || type == ftGraphic;
 }
 
@@ -51,7 +51,7 @@ uint8_t GetDBTypeCode(TFieldType type) {
 }
 
 int32_t ColumnSize(TFieldType type, int32_t length) {
-  if (IsBlobType(type)) return kBlobColumnSize;
+  if (IsBlobColumn(type)) return kBlobColumnSize;
   return type == ftFloat ? length + 2 : length + 1;
 }
 

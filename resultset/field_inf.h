@@ -54,7 +54,7 @@ struct TFieldInf {
 using TFieldInfList = std::vector<std::unique_ptr<TFieldInf>>;
 
 // ftBlob, ftMemo and ftGraphic: values kept apart from the row text.
-bool IsBlobType(TFieldType type);
+bool IsBlobColumn(TFieldType type);
 
 // The host field type of a type code text (host string-to-integer
 // conversion, low 7 bits kept). Raises EConvertError for a non-integer text.
