@@ -1,0 +1,59 @@
+// Backend is the database behind the server: one object per client
+// connection, holding that connection's own database session and its
+// transaction state. The session layer speaks only to this interface, so
+// another database can stand behind the same protocol.
+//
+// All members but Interrupt() are called by the connection's thread;
+// Interrupt() may be called from any thread while the object lives.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/request_parser.h"
+#include "server/result_table.h"
+
+namespace orv {
+
+// Result of a backend call: ok, or a negative code and the database's own
+// message.
+struct Outcome {
+  int code = 0;
+  std::string message;
+  bool ok() const { return code >= 0; }
+  static Outcome Error(int code, std::string message) {
+    return {code < 0 ? code : -1, std::move(message)};
+  }
+};
+
+// Rows first .. first + count - 1 of a result, counting from 1; count < 0
+// means every row from first on.
+struct RowWindow {
+  std::int64_t first = 1;
+  std::int64_t count = -1;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  virtual Outcome Begin() = 0;
+  virtual Outcome Commit() = 0;
+  virtual Outcome Rollback() = 0;
+  virtual bool InTransaction() = 0;
+
+  // Runs one statement that may return rows; *table receives them.
+  virtual Outcome Open(const std::string& sql, const std::vector<ParamEntry>& params,
+                       RowWindow window, std::unique_ptr<ResultTable>* table) = 0;
+  // Runs every statement of sql in one transaction; *changed receives the
+  // number of rows they changed.
+  virtual Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
+                       std::int64_t* changed) = 0;
+
+  // Makes a running statement stop soon with an error.
+  virtual void Interrupt() = 0;
+};
+
+}  // namespace orv

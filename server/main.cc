@@ -1,0 +1,49 @@
+// rdbserver: the RDB server on SQLite. See docs/server.md.
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "server/options.h"
+#include "server/server.h"
+
+namespace {
+
+orv::Server* g_server = nullptr;
+
+extern "C" void OnStopSignal(int) {
+  if (g_server) g_server->Stop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto options = orv::ParseOptions(args, &error);
+  if (!options) {
+    std::fprintf(stderr, "rdbserver: %s (see --help)\n", error.c_str());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(orv::HelpText(), stdout);
+    return 0;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  orv::Server server(*options);
+  if (!server.Start(&error)) {
+    std::fprintf(stderr, "rdbserver: %s\n", error.c_str());
+    return 1;
+  }
+  g_server = &server;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  std::printf("rdbserver listening on %s:%d\n", options->address.c_str(), server.port());
+  std::fflush(stdout);
+  server.Run();
+  return 0;
+}

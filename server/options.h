@@ -1,0 +1,30 @@
+// Command line of rdbserver:
+//   rdbserver [--listen ADDR:PORT] [--sqlite PATH] [--max-connections N]
+//             [--idle-timeout SECONDS] [--verbose] [--help]
+// Plain data and a parser; any thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+struct ServerOptions {
+  std::string address = "127.0.0.1";
+  int port = 7050;
+  std::string sqlite_path = "orv.db";
+  int max_connections = 64;
+  int idle_timeout_seconds = 0;  // 0: no limit
+  bool verbose = false;
+  bool help = false;             // --help was given: print HelpText()
+};
+
+// Parses the arguments after the program name. On a bad argument returns
+// nothing and sets *error to a one-line message.
+std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
+                                          std::string* error);
+
+const char* HelpText();
+
+}  // namespace orv

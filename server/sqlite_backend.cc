@@ -1,0 +1,290 @@
+#include "server/sqlite_backend.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <thread>
+
+#include "server/value_text.h"
+
+namespace orv {
+
+namespace {
+
+// Placeholder names compare without their prefix (':', '@', '$') and
+// without regard to ASCII case, as SQL names do.
+bool SameName(std::string_view placeholder, std::string_view entry) {
+  auto strip = [](std::string_view s) {
+    if (!s.empty() && (s[0] == ':' || s[0] == '@' || s[0] == '$')) s.remove_prefix(1);
+    return s;
+  };
+  placeholder = strip(placeholder);
+  entry = strip(entry);
+  return std::equal(placeholder.begin(), placeholder.end(), entry.begin(), entry.end(),
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
+}
+
+// Statements whose changed-row count is meaningful; for the others (DDL,
+// SELECT) sqlite3_changes() still holds the count of an earlier statement.
+bool ChangesRows(sqlite3_stmt* stmt) {
+  if (sqlite3_stmt_readonly(stmt)) return false;
+  const char* sql = sqlite3_sql(stmt);
+  while (*sql) {
+    if (std::isspace(static_cast<unsigned char>(*sql))) {
+      ++sql;
+    } else if (sql[0] == '-' && sql[1] == '-') {
+      while (*sql && *sql != '\n') ++sql;
+    } else if (sql[0] == '/' && sql[1] == '*') {
+      const char* end = std::strstr(sql + 2, "*/");
+      sql = end ? end + 2 : sql + std::strlen(sql);
+    } else {
+      break;
+    }
+  }
+  for (const char* word : {"INSERT", "UPDATE", "DELETE", "REPLACE", "WITH"}) {
+    if (sqlite3_strnicmp(sql, word, static_cast<int>(std::strlen(word))) == 0) return true;
+  }
+  return false;
+}
+
+struct StmtCloser {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Stmt = std::unique_ptr<sqlite3_stmt, StmtCloser>;
+
+}  // namespace
+
+std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
+                                                      int busy_timeout_ms, std::string* error) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    *error = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  sqlite3_extended_result_codes(db, 0);
+  std::unique_ptr<SqliteBackend> backend(new SqliteBackend(db, busy_timeout_ms));
+  sqlite3_busy_handler(db, &SqliteBackend::OnBusy, backend.get());
+  return backend;
+}
+
+bool SqliteBackend::Prepare(const std::string& path, std::string* error) {
+  auto backend = Connect(path, 5000, error);
+  if (!backend) return false;
+  Outcome o = backend->Run("PRAGMA journal_mode=WAL");
+  if (!o.ok()) *error = o.message;
+  return o.ok();
+}
+
+SqliteBackend::SqliteBackend(sqlite3* db, int busy_timeout_ms)
+    : db_(db), busy_timeout_ms_(busy_timeout_ms) {}
+
+SqliteBackend::~SqliteBackend() {
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db_);
+}
+
+int SqliteBackend::OnBusy(void* self, int attempts) {
+  auto* b = static_cast<SqliteBackend*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (attempts == 0) b->busy_since_ = now;
+  if (b->interrupted_.load()) return 0;
+  if (now - b->busy_since_ >= std::chrono::milliseconds(b->busy_timeout_ms_)) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::min(attempts + 1, 10)));
+  return 1;
+}
+
+void SqliteBackend::Interrupt() {
+  interrupted_.store(true);
+  sqlite3_interrupt(db_);
+}
+
+Outcome SqliteBackend::Error() const {
+  return Outcome::Error(-sqlite3_errcode(db_), sqlite3_errmsg(db_));
+}
+
+Outcome SqliteBackend::Run(const char* sql) {
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) return Error();
+  return {};
+}
+
+Outcome SqliteBackend::Begin() { return Run("BEGIN IMMEDIATE"); }
+Outcome SqliteBackend::Commit() { return Run("COMMIT"); }
+Outcome SqliteBackend::Rollback() { return Run("ROLLBACK"); }
+bool SqliteBackend::InTransaction() { return !sqlite3_get_autocommit(db_); }
+
+Outcome SqliteBackend::PrepareNext(const char** tail, const char* end, sqlite3_stmt** stmt) {
+  const char* next = nullptr;
+  int rc = sqlite3_prepare_v2(db_, *tail, static_cast<int>(end - *tail), stmt, &next);
+  if (rc != SQLITE_OK) return Error();
+  *tail = next ? next : end;
+  return {};
+}
+
+bool SqliteBackend::MoreStatements(const char* tail, const char* end) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &stmt, nullptr);
+  sqlite3_finalize(stmt);
+  return rc != SQLITE_OK || stmt != nullptr;
+}
+
+Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params) {
+  int count = sqlite3_bind_parameter_count(stmt);
+  for (int i = 1; i <= count; ++i) {
+    const char* name = sqlite3_bind_parameter_name(stmt, i);
+    const ParamEntry* entry = nullptr;
+    if (name == nullptr || name[0] == '?') {
+      if (static_cast<std::size_t>(i) <= params.size()) entry = &params[i - 1];
+    } else {
+      auto it = std::find_if(params.begin(), params.end(),
+                             [name](const ParamEntry& p) { return SameName(name, p.name); });
+      if (it != params.end()) entry = &*it;
+    }
+    std::string label = name ? std::string(name) : std::string("?").append(std::to_string(i));
+    if (entry == nullptr) return Outcome::Error(-1, "no value given for parameter " + label);
+    std::string error;
+    auto value = DecodeParam(entry->type_code, entry->value, &error);
+    if (!value) return Outcome::Error(-1, "parameter " + label + ": " + error);
+    int rc = SQLITE_OK;
+    switch (value->kind) {
+      case ParamValue::Kind::kNull:
+        rc = sqlite3_bind_null(stmt, i);
+        break;
+      case ParamValue::Kind::kInteger:
+        rc = sqlite3_bind_int64(stmt, i, value->integer);
+        break;
+      case ParamValue::Kind::kReal:
+        rc = sqlite3_bind_double(stmt, i, value->real);
+        break;
+      case ParamValue::Kind::kText:
+        rc = sqlite3_bind_text64(stmt, i, value->text.data(), value->text.size(),
+                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+      case ParamValue::Kind::kBlob:
+        rc = sqlite3_bind_blob64(stmt, i, value->text.data(), value->text.size(),
+                                 SQLITE_TRANSIENT);
+        break;
+    }
+    if (rc != SQLITE_OK) return Error();
+  }
+  return {};
+}
+
+Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry>& params,
+                            RowWindow window, std::unique_ptr<ResultTable>* table) {
+  const char* tail = sql.data();
+  const char* end = tail + sql.size();
+  sqlite3_stmt* raw = nullptr;
+  if (Outcome o = PrepareNext(&tail, end, &raw); !o.ok()) return o;
+  Stmt stmt(raw);
+  if (!stmt) return Outcome::Error(-1, "no SQL statement to run");
+  if (MoreStatements(tail, end)) {
+    return Outcome::Error(-1, "OPEN runs one statement; the text holds more than one");
+  }
+  if (Outcome o = Bind(stmt.get(), params); !o.ok()) return o;
+
+  int columns = sqlite3_column_count(stmt.get());
+  std::vector<ColumnDecl> decls;
+  for (int c = 0; c < columns; ++c) {
+    const char* name = sqlite3_column_name(stmt.get(), c);
+    const char* decl = sqlite3_column_decltype(stmt.get(), c);
+    decls.push_back({name ? name : "", decl ? decl : ""});
+  }
+  auto result = std::make_unique<ResultTable>(std::move(decls));
+  std::int64_t first = std::max<std::int64_t>(window.first, 1);
+  std::int64_t row = 0, taken = 0;
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    if (++row < first) continue;
+    if (window.count >= 0 && taken >= window.count) break;
+    ++taken;
+    for (int c = 0; c < columns; ++c) {
+      switch (sqlite3_column_type(stmt.get(), c)) {
+        case SQLITE_INTEGER:
+          result->AddInteger(sqlite3_column_int64(stmt.get(), c));
+          break;
+        case SQLITE_FLOAT:
+          result->AddReal(sqlite3_column_double(stmt.get(), c));
+          break;
+        case SQLITE_TEXT: {
+          auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
+          result->AddText(std::string_view(text, sqlite3_column_bytes(stmt.get(), c)));
+          break;
+        }
+        case SQLITE_BLOB: {
+          auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt.get(), c));
+          result->AddBlob(std::string_view(blob, sqlite3_column_bytes(stmt.get(), c)));
+          break;
+        }
+        default:
+          result->AddNull();
+      }
+    }
+    if (result->MemoryBytes() > kMaxResultBytes) {
+      return Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
+                                    " MiB; fetch it in parts with OPENPART");
+    }
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Error();
+  *table = std::move(result);
+  return {};
+}
+
+Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
+                               std::int64_t* changed) {
+  if (Outcome o = Bind(stmt, params); !o.ok()) return o;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) return Error();
+  if (ChangesRows(stmt)) *changed += sqlite3_changes64(db_);
+  return {};
+}
+
+Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry>& params,
+                            std::int64_t* changed) {
+  *changed = 0;
+  const char* tail = sql.data();
+  const char* end = tail + sql.size();
+  sqlite3_stmt* raw = nullptr;
+  if (Outcome o = PrepareNext(&tail, end, &raw); !o.ok()) return o;
+  Stmt stmt(raw);
+  if (!stmt) return Outcome::Error(-1, "no SQL statement to run");
+  if (!MoreStatements(tail, end)) return ExecOne(stmt.get(), params, changed);
+
+  // Several statements: all or none, inside the user's transaction too.
+  bool own = !InTransaction();
+  if (Outcome o = Run(own ? "BEGIN IMMEDIATE" : "SAVEPOINT orv_exec"); !o.ok()) return o;
+  Outcome result;
+  for (;;) {
+    result = ExecOne(stmt.get(), params, changed);
+    if (!result.ok()) break;
+    stmt.reset();
+    if (result = PrepareNext(&tail, end, &raw); !result.ok()) break;
+    stmt.reset(raw);
+    if (!stmt) break;
+  }
+  stmt.reset();
+  if (result.ok()) {
+    Outcome o = Run(own ? "COMMIT" : "RELEASE orv_exec");
+    if (o.ok()) return result;
+    result = o;
+  }
+  if (own) {
+    if (InTransaction()) Run("ROLLBACK");
+  } else {
+    Run("ROLLBACK TO orv_exec");
+    Run("RELEASE orv_exec");
+  }
+  *changed = 0;
+  return result;
+}
+
+}  // namespace orv

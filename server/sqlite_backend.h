@@ -1,0 +1,73 @@
+// SqliteBackend runs requests on one SQLite connection of its own.
+//
+// Concurrency between connections: the database is in WAL mode, so readers
+// never wait for writers. Writers take the write lock up front (a user
+// transaction begins with BEGIN IMMEDIATE; a several-statement EXEC runs in
+// BEGIN IMMEDIATE or a savepoint; a single statement takes it as it starts),
+// and a writer that finds the lock held waits in the busy handler for up to
+// busy_timeout_ms, so concurrent writers queue instead of failing with
+// "database is locked".
+//
+// Owns the sqlite3 handle. Used by one connection thread; Interrupt() may be
+// called from any thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "server/backend.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace orv {
+
+class SqliteBackend : public Backend {
+ public:
+  // Largest materialised result; OPENPART fetches bigger ones in parts.
+  static constexpr std::size_t kMaxResultBytes = std::size_t{1} << 30;
+
+  // Opens (creating if needed) the database at path. On failure returns
+  // nothing and sets *error.
+  static std::unique_ptr<SqliteBackend> Connect(const std::string& path, int busy_timeout_ms,
+                                                std::string* error);
+  // Puts the database file in WAL mode; done once before serving.
+  static bool Prepare(const std::string& path, std::string* error);
+
+  ~SqliteBackend() override;
+  SqliteBackend(const SqliteBackend&) = delete;
+  SqliteBackend& operator=(const SqliteBackend&) = delete;
+
+  Outcome Begin() override;
+  Outcome Commit() override;
+  Outcome Rollback() override;
+  bool InTransaction() override;
+  Outcome Open(const std::string& sql, const std::vector<ParamEntry>& params, RowWindow window,
+               std::unique_ptr<ResultTable>* table) override;
+  Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
+               std::int64_t* changed) override;
+  void Interrupt() override;
+
+ private:
+  SqliteBackend(sqlite3* db, int busy_timeout_ms);
+
+  static int OnBusy(void* self, int attempts);
+  Outcome Error() const;
+  Outcome Run(const char* sql);
+  Outcome Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params);
+  // Prepares the first statement of [*tail, end); *stmt is null when only
+  // blanks or comments are left. Advances *tail past it.
+  Outcome PrepareNext(const char** tail, const char* end, sqlite3_stmt** stmt);
+  bool MoreStatements(const char* tail, const char* end);
+  Outcome ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
+                  std::int64_t* changed);
+
+  sqlite3* db_;
+  int busy_timeout_ms_;
+  std::atomic<bool> interrupted_{false};
+  std::chrono::steady_clock::time_point busy_since_;  // start of the current wait
+};
+
+}  // namespace orv

@@ -1,0 +1,150 @@
+// Bad input and limits: each case ends only its own request or connection,
+// and a normal request still works afterwards.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "integration/server_fixture.h"
+
+extern char** environ;
+
+namespace orv::test {
+namespace {
+
+using P = FrameClient;
+
+class ServerRobustnessTest : public ServerTest {
+ protected:
+  // The server still answers a plain request on a fresh connection.
+  static void ExpectServing() { EXPECT_EQ(Value("select 'alive'"), "alive"); }
+};
+
+TEST_F(ServerRobustnessTest, BrokenFramingClosesOnlyThatConnection) {
+  FrameClient c;
+  ASSERT_TRUE(c.Connect(port()));
+  ASSERT_TRUE(c.SendRaw("12x4OPEN;;;0;\nselect 1"));
+  auto line = c.ReadResult();
+  ASSERT_TRUE(line.has_value());
+  EXPECT_LT(line->code, 0);
+  EXPECT_NE(line->text.find("four decimal digits"), std::string::npos) << line->text;
+  EXPECT_TRUE(c.WaitClosed());
+  ExpectServing();
+
+  // A message cut short by a client that goes away.
+  ASSERT_TRUE(c.Connect(port()));
+  ASSERT_TRUE(c.SendRaw("0100OPEN;;;0;\nsel"));
+  c.Close();
+  // A message whose header cannot be read.
+  ASSERT_TRUE(c.Connect(port()));
+  ASSERT_TRUE(c.SendMessage("OPEN;;1\nselect 1"));
+  EXPECT_LT(c.ReadResult()->code, 0);
+  EXPECT_TRUE(c.WaitClosed());
+  ExpectServing();
+}
+
+TEST_F(ServerRobustnessTest, RequestErrorsLeaveTheConnectionUsable) {
+  FrameClient c;
+  ASSERT_TRUE(c.Connect(port()));
+  auto unknown = c.Request("SHOUT", "select 1");
+  EXPECT_LT(unknown->code, 0);
+  EXPECT_NE(unknown->text.find("unknown command"), std::string::npos);
+  auto proc = c.Request("PROCOPEN", "p");
+  EXPECT_LT(proc->code, 0);
+  EXPECT_NE(proc->text.find("stored procedures are not supported"), std::string::npos);
+  EXPECT_LT(c.Request("PARAM", "p")->code, 0);
+  // A block with fewer entries than its count, and one with more.
+  EXPECT_LT(c.Request("OPEN", "select :a, :b", P::Param(":a", 8, "1"), 2)->code, 0);
+  EXPECT_LT(c.Request("OPEN", "select :a",
+                      P::Param(":a", 8, "1") + P::Param(":b", 8, "2"), 1)->code, 0);
+  // An entry whose length does not match its value.
+  EXPECT_LT(c.Request("OPEN", "select :a", "I;:a;8;5;1;", 1)->code, 0);
+  EXPECT_LT(c.Request("OPEN", "select :a", "I;:a;8;x;1;", 1)->code, 0);
+  EXPECT_LT(c.Request("OPENPART", "select 1", "", 0, "one", "2")->code, 0);
+  // CONNECT gets no reply, so the next reply is the OPEN's.
+  ASSERT_TRUE(c.SendMessage("CONNECT;user;secret;db;\n"));
+  auto rs = c.Open("select :a", P::Param(":a", 8, "7"), 1);
+  ASSERT_TRUE(rs.has_value());
+  EXPECT_EQ(rs->rows.at(0).at(0), "7");
+}
+
+TEST_F(ServerRobustnessTest, OversizedRequestIsRefused) {
+  FrameClient c;
+  ASSERT_TRUE(c.Connect(port()));
+  // 64 MiB and a little more of statement text, in full frames.
+  std::string frame = "4092" + std::string(4092, ' ');
+  std::string batch;
+  for (int i = 0; i < 256; ++i) batch += frame;
+  ASSERT_TRUE(c.SendRaw("4092OPEN;;;0;\n" + std::string(4092 - 10, ' ')));
+  for (std::size_t sent = 0; sent <= (64u << 20) && c.SendRaw(batch); sent += batch.size()) {
+  }
+  auto line = c.ReadResult();
+  ASSERT_TRUE(line.has_value());
+  EXPECT_LT(line->code, 0);
+  EXPECT_NE(line->text.find("size limit"), std::string::npos) << line->text;
+  ExpectServing();
+}
+
+TEST(ServerLimitsTest, ConnectionLimitAndIdleTimeOut) {
+  RdbServerProcess server(ORV_RDBSERVER_PATH, {"--max-connections", "2", "--idle-timeout", "1"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  FrameClient a, b, c;
+  ASSERT_TRUE(a.Connect(server.port()));
+  ASSERT_TRUE(b.Connect(server.port()));
+  ASSERT_EQ(a.Request("TRAN", "")->code, 0);  // both are being served
+  ASSERT_EQ(b.Request("ROLLBACK", "")->code < 0, true);
+  ASSERT_TRUE(c.Connect(server.port()));
+  auto refused = c.ReadResult();
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_LT(refused->code, 0);
+  EXPECT_NE(refused->text.find("too many connections"), std::string::npos);
+  EXPECT_TRUE(c.WaitClosed());
+  // Idle connections are closed after a second, freeing their places.
+  EXPECT_TRUE(a.WaitClosed(5000));
+  EXPECT_TRUE(b.WaitClosed(5000));
+  ASSERT_TRUE(c.Connect(server.port()));
+  EXPECT_EQ(c.Open("select 3")->rows.at(0).at(0), "3");
+  EXPECT_EQ(server.Stop(), 0);
+}
+
+// Exit status of rdbserver run with args, or -1 when it does not end in time.
+int ExitStatus(std::vector<std::string> args) {
+  args.insert(args.begin(), ORV_RDBSERVER_PATH);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  for (int i = 0; i < 500 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (i == 499) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ServerCommandLineTest, BadArgumentsExitWithTwo) {
+  EXPECT_EQ(ExitStatus({"--help"}), 0);
+  EXPECT_EQ(ExitStatus({"--listen", "nowhere"}), 2);
+  EXPECT_EQ(ExitStatus({"--listen", "127.0.0.1:70000"}), 2);
+  EXPECT_EQ(ExitStatus({"--max-connections", "0"}), 2);
+  EXPECT_EQ(ExitStatus({"--idle-timeout"}), 2);
+  EXPECT_EQ(ExitStatus({"--frobnicate"}), 2);
+}
+
+}  // namespace
+}  // namespace orv::test
