@@ -17,6 +17,7 @@
 // longer matches, and the row text is what counts from then on).
 #include "resultset/rdb_stream.h"
 
+#include <algorithm>
 #include <cassert>
 #include <mutex>
 #include <utility>
@@ -46,6 +47,18 @@ class TOrvRDBStream::LongValues : public TObject {
  private:
   std::string row_text_;
   std::vector<std::pair<int32_t, std::string>> values_;
+};
+
+// A blob list item's value as handed to record buffers; set as the item's
+// object and reused while the item still holds the same bytes.
+class TOrvRDBStream::SharedBlob : public TObject {
+ public:
+  explicit SharedBlob(const std::string& value)
+      : value_(std::make_shared<const std::string>(value)) {}
+  const std::shared_ptr<const std::string>& Value() const { return value_; }
+
+ private:
+  std::shared_ptr<const std::string> value_;
 };
 
 // The parser's sink: builds rows and publishes them to the stream.
@@ -122,6 +135,10 @@ class TOrvRDBStream::Reader : public TReplySink {
     int32_t count;
     {
       std::lock_guard<TCriticalSection> hold(stream_.lock_);
+      // Doubling rather than the list's quarter steps: a large result is
+      // moved half as often while it grows.
+      if (rows_->Count() == rows_->Capacity())
+        rows_->SetCapacity(std::max(rows_->Capacity() * 2, 64));
       rows_->AddObject(std::move(row_), long_values.get());
       if (long_values) stream_.long_values_.push_back(std::move(long_values));
       for (size_t c = 0; c < blob_lists_.size(); ++c)
@@ -168,6 +185,7 @@ void TOrvRDBStream::ClearListsLocked() {
   Clear();
   while (!lists_.empty()) lists_.pop_back();
   long_values_.clear();
+  shared_blobs_.clear();
 }
 
 TCompactStrings* TOrvRDBStream::Lists(int32_t index) {
@@ -284,6 +302,24 @@ std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
   }
   if (static_cast<size_t>(inf.Offset) >= text.size()) return std::string();
   return Trim(std::string_view(text).substr(inf.Offset, inf.Size));
+}
+
+std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
+                                                             int32_t row) {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) ||
+      row < 0 || row >= row_count_.load())
+    return nullptr;
+  const TFieldInf& inf = *field_list_[column];
+  TCompactStrings* blobs = IsBlobColumn(inf.FieldType) ? ListLocked(inf.BlobIndex) : nullptr;
+  if (blobs == nullptr || row >= blobs->Count()) return nullptr;
+  const std::string& value = blobs->Get(row);
+  if (auto* shared = dynamic_cast<SharedBlob*>(blobs->GetObject(row))) {
+    if (*shared->Value() == value) return shared->Value();
+  }
+  shared_blobs_.push_back(std::make_unique<SharedBlob>(value));
+  blobs->PutObject(row, shared_blobs_.back().get());
+  return shared_blobs_.back()->Value();
 }
 
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {
