@@ -201,12 +201,14 @@ void TOrvRDBStream::ReportReadError(const std::string& message) {
   MessageBox(message, Application().Title(), MB_ICONERROR | MB_TASKMODAL);
 }
 
-std::string TOrvRDBStream::ReceiveOrReport() {
+bool TOrvRDBStream::ReceiveOrReport(std::string& frame) {
   try {
-    return data_set_->ReceiveFrame(socket_handle_);
+    frame = data_set_->ReceiveFrame(socket_handle_);
+    return true;
   } catch (const std::exception& e) {
     ReportReadError(e.what());
-    return std::string();
+    frame.clear();
+    return false;
   }
 }
 
@@ -219,9 +221,11 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
   }
   Reader reader(*this, read_fields);
   TReplyParser parser(cols_, read_fields);
-  parser.Append(ReceiveOrReport());
-  bool result = true;
-  for (;;) {
+  std::string frame;
+  // A failed first receive ends the read at once: one message, not two.
+  bool result = ReceiveOrReport(frame);
+  parser.Append(frame);
+  while (result) {
     TParseResult parsed;
     try {
       parsed = parser.Parse(reader);
@@ -230,8 +234,8 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
       return false;
     }
     if (parsed == prNeedMore) {
-      std::string frame;
-      if (!data_set_->StopReading()) frame = ReceiveOrReport();
+      frame.clear();
+      if (!data_set_->StopReading()) ReceiveOrReport(frame);
       if (frame.empty()) {
         result = false;
         break;

@@ -124,7 +124,7 @@ class TOrvRDBStream : public TCompactStrings {
   void ClearListsLocked();
   void Signal();
   void ReportReadError(const std::string& message);
-  std::string ReceiveOrReport();
+  bool ReceiveOrReport(std::string& frame);
   // Waits on ResultEvent until `done` holds or a wait fails.
   template <class Done>
   void WaitForReader(Done done);

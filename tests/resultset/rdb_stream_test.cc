@@ -128,6 +128,11 @@ TEST(RDBStream, ReceiveAndProtocolErrorsReachTheUser) {
   EXPECT_EQ(broken.Flags(), unsigned{MB_ICONERROR | MB_TASKMODAL});
   EXPECT_EQ(broken.Disconnected().size(), 1u);
 
+  FakeOwner down;
+  down.Push("!Connection refused");
+  EXPECT_FALSE(down.Read(1));
+  EXPECT_EQ(down.Messages().size(), 1u);
+
   FakeOwner bad;
   bad.Push("0;A;3;0;1;a;-4;");
   EXPECT_FALSE(bad.Read(1));
