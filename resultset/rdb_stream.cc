@@ -102,6 +102,7 @@ class TOrvRDBStream::Reader : public TReplySink {
       rows_ = stream_.ListLocked(0);
     }
     blob_values_.resize(layout_.size());
+    for (const TFieldInf& inf : layout_) layout_width_ += inf.Size;
     row_.reserve(stream_.row_width_.load());
     stream_.data_set_->SetResultState(kResultRowsArriving);
     stream_.Signal();
@@ -139,10 +140,14 @@ class TOrvRDBStream::Reader : public TReplySink {
       // moved half as often while it grows.
       if (rows_->Count() == rows_->Capacity())
         rows_->SetCapacity(std::max(rows_->Capacity() * 2, 64));
+      assert(row_.size() == layout_width_);
       rows_->AddObject(std::move(row_), long_values.get());
       if (long_values) stream_.long_values_.push_back(std::move(long_values));
-      for (size_t c = 0; c < blob_lists_.size(); ++c)
-        if (blob_lists_[c] != nullptr) blob_lists_[c]->Add(std::move(blob_values_[c]));
+      for (size_t c = 0; c < blob_lists_.size(); ++c) {
+        if (blob_lists_[c] == nullptr) continue;
+        blob_lists_[c]->Add(std::move(blob_values_[c]));
+        assert(blob_lists_[c]->Count() == rows_->Count());
+      }
       count = stream_.row_count_.load() + 1;
       stream_.row_count_.store(count);
     }
@@ -158,6 +163,7 @@ class TOrvRDBStream::Reader : public TReplySink {
   std::vector<TFieldInf> layout_;             // copy taken for the rows
   std::vector<TCompactStrings*> blob_lists_;  // per column; nullptr if ordinary
   TCompactStrings* rows_ = nullptr;
+  size_t layout_width_ = 0;                   // every row text's length
   std::string row_;                           // the row being built
   std::vector<std::string> blob_values_;      // per column, of the row being built
   std::vector<std::pair<int32_t, std::string>> long_;  // over-long values of it
