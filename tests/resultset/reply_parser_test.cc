@@ -56,6 +56,12 @@ TEST(ReplyParser, EndMarkerAndTypeCodes) {
   EXPECT_EQ(Feed("0;A;3;0;2;xyZ3;abcEOF;", 1).log, "C[A|1|4]DF0=xy|RF0=abc|R");
   // Low 7 bits of the type code; 21 to 25 are unknown.
   EXPECT_EQ(Feed("128;A;1;0;25;B;1;0;EOF;", 2).log, "C[A|1|2]C[B|0|2]D");
+  // Parameters go the other way, not as the inverse: ftSmallint is sent as stInt.
+  EXPECT_EQ(GetColumnType("7"), ftSmallint);
+  EXPECT_EQ(GetDBTypeCode(ftSmallint), stInt);
+  EXPECT_EQ(GetDBTypeCode(ftFmtMemo), stText);
+  EXPECT_EQ(GetDBTypeCode(ftLargeint), stFloat);
+  EXPECT_EQ(GetDBTypeCode(ftAutoInc), stUnknown);
 }
 
 TEST(ReplyParser, RefusesMalformedReplies) {
