@@ -161,12 +161,19 @@ class Formatter {
     }
   }
 
-  std::string Pad(std::string body, const Spec& spec) const {
-    int len = static_cast<int>(body.size()) + (sign_ ? 1 : 0);
-    int fill = std::max(0, spec.width - len);
-    if (spec.left) return (sign_ ? "-" : "") + body + std::string(fill, ' ');
-    if (spec.zero && numeric_) return (sign_ ? "-" : "") + std::string(fill, '0') + body;
-    return std::string(fill, ' ') + (sign_ ? "-" : "") + body;
+  std::string Pad(const std::string& body, const Spec& spec) const {
+    const size_t len = body.size() + (sign_ ? 1 : 0);
+    const size_t fill = spec.width > 0 && static_cast<size_t>(spec.width) > len
+                            ? static_cast<size_t>(spec.width) - len
+                            : 0;
+    std::string out;
+    out.reserve(len + fill);
+    if (!spec.left && !(spec.zero && numeric_)) out.append(fill, ' ');
+    if (sign_) out.push_back('-');
+    if (spec.zero && numeric_ && !spec.left) out.append(fill, '0');
+    out.append(body);
+    if (spec.left) out.append(fill, ' ');
+    return out;
   }
 
   std::string_view format_;
