@@ -70,6 +70,7 @@ class Watchdog {
 
 namespace orv {
 using testing::ErrorOf;
+using testing::kClose;
 using testing::PeerScript;
 using testing::PointAt;
 using testing::ScriptedPeer;
