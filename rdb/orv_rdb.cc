@@ -216,8 +216,8 @@ void TOrvRDB::SettingsTouched() {
   catalog_fetch_ = true;
 }
 
-template <typename T>
-void TOrvRDB::ChangeSetting(T& setting, const T& value) {
+template <typename Setting, typename T>
+void TOrvRDB::ChangeSetting(Setting& setting, const T& value) {
   if (value != setting) {
     RefuseWhileActive();
     setting = value;

@@ -152,8 +152,9 @@ class TOrvRDB : public TComponent {
   // Any setter call: the name caches may no longer match the settings.
   void SettingsTouched();
   // A setter's body: refuses a change while active, then SettingsTouched.
-  template <typename T>
-  void ChangeSetting(T& setting, const T& value);
+  // `setting` is the member itself, plain or atomic.
+  template <typename Setting, typename T>
+  void ChangeSetting(Setting& setting, const T& value);
   void EndTransaction(const char* command, const char* failure);
 
   std::vector<IOrvRDBDataSet*> datasets_;  // protected by datasets_lock_
