@@ -237,6 +237,7 @@ class TDataSet : public TComponent {
   void CheckOperation(void (TDataSet::*operation)(), const TDataSetErrorEvent& on_error);
   void CalculateFields(TRecordBuffer buffer);
   void FreeFieldBuffers();
+  void ReturnToBrowse();
   void CheckCanModify() const;
   void NotifySources(TDataEvent event, intptr_t info);
   void CheckRing() const;

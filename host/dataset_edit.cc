@@ -51,6 +51,14 @@ void TDataSet::CheckOperation(void (TDataSet::*operation)(), const TDataSetError
   }
 }
 
+// Leaves an edit for browsing: the edit buffers go and the window is
+// fetched again around the cursor.
+void TDataSet::ReturnToBrowse() {
+  FreeFieldBuffers();
+  SetState(dsBrowse);
+  Resync(rmNone);
+}
+
 void TDataSet::InitRecord(TRecordBuffer buffer) {
   InternalInitRecord(buffer);
   ClearCalcFields(buffer);
@@ -86,9 +94,7 @@ void TDataSet::EndInsertAppend() {
     Fire(OnNewRecord, this);
   } catch (...) {
     UpdateCursorPos();
-    FreeFieldBuffers();
-    SetState(dsBrowse);
-    Resync(rmNone);
+    ReturnToBrowse();
     throw;
   }
   modified_ = false;
@@ -143,9 +149,7 @@ void TDataSet::Post() {
       DataEvent(deCheckBrowseMode, intptr_t{0});
       Fire(BeforePost, this);
       CheckOperation(&TDataSet::InternalPost, OnPostError);
-      FreeFieldBuffers();
-      SetState(dsBrowse);
-      Resync(rmNone);
+      ReturnToBrowse();
       Fire(AfterPost, this);
       break;
     case dsSetKey:
@@ -166,9 +170,7 @@ void TDataSet::Cancel() {
       if (scroll_events) DoBeforeScroll();
       UpdateCursorPos();
       InternalCancel();
-      FreeFieldBuffers();
-      SetState(dsBrowse);
-      Resync(rmNone);
+      ReturnToBrowse();
       Fire(AfterCancel, this);
       if (scroll_events) DoAfterScroll();
       break;
@@ -192,9 +194,7 @@ void TDataSet::Delete() {
   Fire(BeforeDelete, this);
   DoBeforeScroll();
   CheckOperation(&TDataSet::InternalDelete, OnDeleteError);
-  FreeFieldBuffers();
-  SetState(dsBrowse);
-  Resync(rmNone);
+  ReturnToBrowse();
   Fire(AfterDelete, this);
   DoAfterScroll();
 }

@@ -145,13 +145,10 @@ int Variant::AsInteger() const {
 double Variant::AsFloat() const {
   switch (value_.index()) {
     case 0:
-      return 0;
     case 2:
-      return std::get<bool>(value_) ? 1 : 0;
     case 3:
-      return std::get<int32_t>(value_);
     case 4:
-      return static_cast<double>(std::get<int64_t>(value_));
+      return static_cast<double>(AsInt64());
     case 5:
       return std::get<double>(value_);
     case 6: {

@@ -216,76 +216,23 @@ void TOrvRDB::SettingsTouched() {
   catalog_fetch_ = true;
 }
 
-void TOrvRDB::SetHost(const std::string& value) {
-  if (value != host_) {
+template <typename Setting, typename T>
+void TOrvRDB::ChangeSetting(Setting& setting, const T& value) {
+  if (value != setting) {
     RefuseWhileActive();
-    host_ = value;
+    setting = value;
   }
   SettingsTouched();
 }
 
-void TOrvRDB::SetPort(int value) {
-  if (value != port_) {
-    RefuseWhileActive();
-    port_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetAddress(const std::string& value) {
-  if (value != address_) {
-    RefuseWhileActive();
-    address_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetService(const std::string& value) {
-  if (value != service_) {
-    RefuseWhileActive();
-    service_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetDatabase(const std::string& value) {
-  if (value != database_) {
-    RefuseWhileActive();
-    database_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetServerType(TServerType value) {
-  if (value != server_type_) {
-    RefuseWhileActive();
-    server_type_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetDatabaseType(TDatabaseType value) {
-  if (value != database_type_) {
-    RefuseWhileActive();
-    database_type_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetDBUserId(const std::string& value) {
-  if (value != db_user_id_) {
-    RefuseWhileActive();
-    db_user_id_ = value;
-  }
-  SettingsTouched();
-}
-
-void TOrvRDB::SetDBPassword(const std::string& value) {
-  if (value != db_password_) {
-    RefuseWhileActive();
-    db_password_ = value;
-  }
-  SettingsTouched();
-}
+void TOrvRDB::SetHost(const std::string& value) { ChangeSetting(host_, value); }
+void TOrvRDB::SetPort(int value) { ChangeSetting(port_, value); }
+void TOrvRDB::SetAddress(const std::string& value) { ChangeSetting(address_, value); }
+void TOrvRDB::SetService(const std::string& value) { ChangeSetting(service_, value); }
+void TOrvRDB::SetDatabase(const std::string& value) { ChangeSetting(database_, value); }
+void TOrvRDB::SetServerType(TServerType value) { ChangeSetting(server_type_, value); }
+void TOrvRDB::SetDatabaseType(TDatabaseType value) { ChangeSetting(database_type_, value); }
+void TOrvRDB::SetDBUserId(const std::string& value) { ChangeSetting(db_user_id_, value); }
+void TOrvRDB::SetDBPassword(const std::string& value) { ChangeSetting(db_password_, value); }
 
 }  // namespace orv

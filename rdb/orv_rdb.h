@@ -151,6 +151,10 @@ class TOrvRDB : public TComponent {
   void RefuseWhileActive();
   // Any setter call: the name caches may no longer match the settings.
   void SettingsTouched();
+  // A setter's body: refuses a change while active, then SettingsTouched.
+  // `setting` is the member itself, plain or atomic.
+  template <typename Setting, typename T>
+  void ChangeSetting(Setting& setting, const T& value);
   void EndTransaction(const char* command, const char* failure);
 
   std::vector<IOrvRDBDataSet*> datasets_;  // protected by datasets_lock_

@@ -52,11 +52,6 @@ bool ChangesRows(sqlite3_stmt* stmt) {
   return false;
 }
 
-struct StmtCloser {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtCloser>;
-
 }  // namespace
 
 std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
@@ -120,11 +115,23 @@ Outcome SqliteBackend::Commit() { return Run("COMMIT"); }
 Outcome SqliteBackend::Rollback() { return Run("ROLLBACK"); }
 bool SqliteBackend::InTransaction() { return !sqlite3_get_autocommit(db_); }
 
-Outcome SqliteBackend::PrepareNext(const char** tail, const char* end, sqlite3_stmt** stmt) {
+void SqliteBackend::StmtCloser::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+
+Outcome SqliteBackend::PrepareNext(const char** tail, const char* end, Stmt* stmt) {
+  stmt->reset();
   const char* next = nullptr;
-  int rc = sqlite3_prepare_v2(db_, *tail, static_cast<int>(end - *tail), stmt, &next);
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(db_, *tail, static_cast<int>(end - *tail), &raw, &next);
+  stmt->reset(raw);
   if (rc != SQLITE_OK) return Error();
   *tail = next ? next : end;
+  return {};
+}
+
+Outcome SqliteBackend::PrepareFirst(const std::string& sql, const char** tail, Stmt* stmt) {
+  *tail = sql.data();
+  if (Outcome o = PrepareNext(tail, sql.data() + sql.size(), stmt); !o.ok()) return o;
+  if (!*stmt) return Outcome::Error(-1, "no SQL statement to run");
   return {};
 }
 
@@ -179,13 +186,10 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
 
 Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry>& params,
                             RowWindow window, std::unique_ptr<ResultTable>* table) {
-  const char* tail = sql.data();
-  const char* end = tail + sql.size();
-  sqlite3_stmt* raw = nullptr;
-  if (Outcome o = PrepareNext(&tail, end, &raw); !o.ok()) return o;
-  Stmt stmt(raw);
-  if (!stmt) return Outcome::Error(-1, "no SQL statement to run");
-  if (MoreStatements(tail, end)) {
+  const char* tail = nullptr;
+  Stmt stmt;
+  if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;
+  if (MoreStatements(tail, sql.data() + sql.size())) {
     return Outcome::Error(-1, "OPEN runs one statement; the text holds more than one");
   }
   if (Outcome o = Bind(stmt.get(), params); !o.ok()) return o;
@@ -251,12 +255,10 @@ Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>
 Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                             std::int64_t* changed) {
   *changed = 0;
-  const char* tail = sql.data();
-  const char* end = tail + sql.size();
-  sqlite3_stmt* raw = nullptr;
-  if (Outcome o = PrepareNext(&tail, end, &raw); !o.ok()) return o;
-  Stmt stmt(raw);
-  if (!stmt) return Outcome::Error(-1, "no SQL statement to run");
+  const char* tail = nullptr;
+  Stmt stmt;
+  if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;
+  const char* end = sql.data() + sql.size();
   if (!MoreStatements(tail, end)) return ExecOne(stmt.get(), params, changed);
 
   // Several statements: all or none, inside the user's transaction too.
@@ -266,9 +268,7 @@ Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry
   for (;;) {
     result = ExecOne(stmt.get(), params, changed);
     if (!result.ok()) break;
-    stmt.reset();
-    if (result = PrepareNext(&tail, end, &raw); !result.ok()) break;
-    stmt.reset(raw);
+    if (result = PrepareNext(&tail, end, &stmt); !result.ok()) break;
     if (!stmt) break;
   }
   stmt.reset();

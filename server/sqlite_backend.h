@@ -57,9 +57,16 @@ class SqliteBackend : public Backend {
   Outcome Error() const;
   Outcome Run(const char* sql);
   Outcome Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params);
+  struct StmtCloser {
+    void operator()(sqlite3_stmt* stmt) const;
+  };
+  using Stmt = std::unique_ptr<sqlite3_stmt, StmtCloser>;
+
   // Prepares the first statement of [*tail, end); *stmt is null when only
   // blanks or comments are left. Advances *tail past it.
-  Outcome PrepareNext(const char** tail, const char* end, sqlite3_stmt** stmt);
+  Outcome PrepareNext(const char** tail, const char* end, Stmt* stmt);
+  // The same for the first statement of `sql`, which must hold one.
+  Outcome PrepareFirst(const std::string& sql, const char** tail, Stmt* stmt);
   bool MoreStatements(const char* tail, const char* end);
   Outcome ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
                   std::int64_t* changed);

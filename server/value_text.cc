@@ -27,6 +27,14 @@ bool ValidDate(int y, int m, int d) {
 
 bool ValidTime(int h, int n, int s) { return h < 24 && n < 60 && s < 60; }
 
+// True when the whole of `text` reads as a T.
+template <typename T>
+bool ParseWhole(const std::string& text, T* out) {
+  const char* end = text.data() + text.size();
+  auto r = std::from_chars(text.data(), end, *out);
+  return r.ec == std::errc() && r.ptr == end;
+}
+
 std::string Iso(const char* format, int a, int b, int c) {
   char buf[32];
   std::snprintf(buf, sizeof buf, format, a, b, c);
@@ -95,16 +103,13 @@ std::optional<std::string> IsoDateToWire(std::string_view t) {
 std::optional<ParamValue> DecodeParam(int type_code, const std::string& value,
                                       std::string* error) {
   ParamValue v;
-  const char* begin = value.data();
-  const char* end = begin + value.size();
   switch (type_code) {
     case kStTinyInt:
     case kStSmallInt:
     case kStInt:
     case kStUshort: {
       if (value.empty()) return v;
-      auto r = std::from_chars(begin, end, v.integer);
-      if (r.ec != std::errc() || r.ptr != end) {
+      if (!ParseWhole(value, &v.integer)) {
         *error = "'" + value + "' is not an integer";
         return {};
       }
@@ -119,13 +124,11 @@ std::optional<ParamValue> DecodeParam(int type_code, const std::string& value,
     case kStDecimal:
     case kStLong: {
       if (value.empty()) return v;
-      auto ri = std::from_chars(begin, end, v.integer);
-      if (ri.ec == std::errc() && ri.ptr == end) {
+      if (ParseWhole(value, &v.integer)) {
         v.kind = ParamValue::Kind::kInteger;
         return v;
       }
-      auto rr = std::from_chars(begin, end, v.real);
-      if (rr.ec != std::errc() || rr.ptr != end) {
+      if (!ParseWhole(value, &v.real)) {
         *error = "'" + value + "' is not a number";
         return {};
       }

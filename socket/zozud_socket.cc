@@ -327,13 +327,25 @@ bool TZozudSocket::SendStreamPiece() {
   return true;
 }
 
-std::string TZozudSocket::GetLocalAddress() {
-  std::lock_guard guard(lock_);
-  if (handle_ == kInvalidSocket) return "";
+sockaddr_in TZozudSocket::LocalName() {
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
   getsockname(handle_, reinterpret_cast<sockaddr*>(&addr), &len);
-  return DottedAddress(addr);
+  return addr;
+}
+
+sockaddr_in TZozudSocket::PeerName() {
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  CheckSocketCall(getpeername(handle_, reinterpret_cast<sockaddr*>(&addr), &len),
+                  "getpeername");
+  return addr;
+}
+
+std::string TZozudSocket::GetLocalAddress() {
+  std::lock_guard guard(lock_);
+  if (handle_ == kInvalidSocket) return "";
+  return DottedAddress(LocalName());
 }
 
 std::string TZozudSocket::GetLocalHost() {
@@ -347,19 +359,13 @@ std::string TZozudSocket::GetLocalHost() {
 int TZozudSocket::GetLocalPort() {
   std::lock_guard guard(lock_);
   if (handle_ == kInvalidSocket) return -1;
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  getsockname(handle_, reinterpret_cast<sockaddr*>(&addr), &len);
-  return ntohs(addr.sin_port);
+  return ntohs(LocalName().sin_port);
 }
 
 std::string TZozudSocket::GetRemoteHost() {
   std::lock_guard guard(lock_);
   if (!connected_) return "";
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  CheckSocketCall(getpeername(handle_, reinterpret_cast<sockaddr*>(&addr), &len),
-                  "getpeername");
+  sockaddr_in addr = PeerName();
   char host[NI_MAXHOST] = {};
   if (getnameinfo(reinterpret_cast<const sockaddr*>(&addr), sizeof addr, host,
                   sizeof host, nullptr, 0, NI_NAMEREQD) != 0) {
@@ -371,21 +377,13 @@ std::string TZozudSocket::GetRemoteHost() {
 std::string TZozudSocket::GetRemoteAddress() {
   std::lock_guard guard(lock_);
   if (!connected_) return "";
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  CheckSocketCall(getpeername(handle_, reinterpret_cast<sockaddr*>(&addr), &len),
-                  "getpeername");
-  return DottedAddress(addr);
+  return DottedAddress(PeerName());
 }
 
 int TZozudSocket::GetRemotePort() {
   std::lock_guard guard(lock_);
   if (!connected_) return 0;
-  sockaddr_in addr{};
-  socklen_t len = sizeof addr;
-  CheckSocketCall(getpeername(handle_, reinterpret_cast<sockaddr*>(&addr), &len),
-                  "getpeername");
-  return ntohs(addr.sin_port);
+  return ntohs(PeerName().sin_port);
 }
 
 sockaddr_in TZozudSocket::GetRemoteAddr() {

@@ -14,22 +14,17 @@ class DataSetEdit : public ::testing::Test {
  protected:
   void SetUp() override {
     FillNumbered(ds, 5);
-    auto log = [this](const char* name) {
-      return [this, name](TDataSet*) { events.push_back(name); };
-    };
-    ds.BeforeInsert = log("BeforeInsert");
-    ds.AfterInsert = log("AfterInsert");
-    ds.BeforeEdit = log("BeforeEdit");
-    ds.AfterEdit = log("AfterEdit");
-    ds.BeforePost = log("BeforePost");
-    ds.AfterPost = log("AfterPost");
-    ds.BeforeCancel = log("BeforeCancel");
-    ds.AfterCancel = log("AfterCancel");
-    ds.BeforeDelete = log("BeforeDelete");
-    ds.AfterDelete = log("AfterDelete");
-    ds.BeforeScroll = log("BeforeScroll");
-    ds.AfterScroll = log("AfterScroll");
-    ds.OnNewRecord = log("OnNewRecord");
+    const std::pair<TDataSet::TDataSetNotifyEvent TDataSet::*, const char*> logged[] = {
+        {&TDataSet::BeforeInsert, "BeforeInsert"}, {&TDataSet::AfterInsert, "AfterInsert"},
+        {&TDataSet::BeforeEdit, "BeforeEdit"},     {&TDataSet::AfterEdit, "AfterEdit"},
+        {&TDataSet::BeforePost, "BeforePost"},     {&TDataSet::AfterPost, "AfterPost"},
+        {&TDataSet::BeforeCancel, "BeforeCancel"}, {&TDataSet::AfterCancel, "AfterCancel"},
+        {&TDataSet::BeforeDelete, "BeforeDelete"}, {&TDataSet::AfterDelete, "AfterDelete"},
+        {&TDataSet::BeforeScroll, "BeforeScroll"}, {&TDataSet::AfterScroll, "AfterScroll"},
+        {&TDataSet::OnNewRecord, "OnNewRecord"}};
+    for (auto [event, name] : logged) {
+      ds.*event = [this, name = name](TDataSet*) { events.push_back(name); };
+    }
     ds.Open();
     events.clear();
   }

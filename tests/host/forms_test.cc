@@ -108,9 +108,6 @@ TEST(FormsTest, HandleExceptionShowsAllButEAbort) {
 }
 
 TEST(FormsTest, ScreenCursorIsSharedAcrossThreads) {
-  EXPECT_EQ(crDefault, 0);
-  EXPECT_EQ(crHourGlass, -11);
-  EXPECT_EQ(crSQLWait, -17);
   EXPECT_EQ(Screen().Cursor(), crDefault);
   std::thread([] { Screen().SetCursor(crSQLWait); }).join();
   EXPECT_EQ(Screen().Cursor(), crSQLWait);

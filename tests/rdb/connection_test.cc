@@ -7,18 +7,10 @@
 
 #include "rdb/orv_rdb.h"
 #include "tests/rdb/rdb_test_util.h"
-#include "tests/support/scripted_peer.h"
 
 namespace orv {
 namespace {
 
-using testing::PeerScript;
-using testing::ScriptedPeer;
-using testing::Watchdog;
-using testing::ErrorOf;
-using testing::PointAt;
-
-const std::string kClose = "0011CLOSE;;;0;\n";
 const std::string kTran = "0010TRAN;;;0;\n";
 const std::string kCommit = "0012COMMIT;;;0;\n";
 const std::string kRollback = "0014ROLLBACK;;;0;\n";

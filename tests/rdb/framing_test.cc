@@ -7,18 +7,10 @@
 #include "rdb/frame.h"
 #include "rdb/orv_rdb.h"
 #include "tests/rdb/rdb_test_util.h"
-#include "tests/support/scripted_peer.h"
 
 namespace orv {
 namespace {
 
-using testing::PeerScript;
-using testing::ScriptedPeer;
-using testing::Watchdog;
-using testing::ErrorOf;
-using testing::PointAt;
-
-const std::string kClose = "0011CLOSE;;;0;\n";
 
 std::string Pattern(size_t size) {
   std::string text(size, '\0');

@@ -1,4 +1,5 @@
-// Helpers shared by the connection component's tests.
+// Helpers shared by the connection component's tests, and the names they
+// use unqualified.
 #pragma once
 
 #include <chrono>
@@ -14,6 +15,9 @@
 #include "tests/support/scripted_peer.h"
 
 namespace orv::testing {
+
+// What the client sends as it closes a connection.
+inline const std::string kClose = "0011CLOSE;;;0;\n";
 
 inline void PointAt(TOrvRDB& rdb, const ScriptedPeer& peer) {
   rdb.SetAddress("127.0.0.1");
@@ -63,3 +67,12 @@ class Watchdog {
 };
 
 }  // namespace orv::testing
+
+namespace orv {
+using testing::ErrorOf;
+using testing::kClose;
+using testing::PeerScript;
+using testing::PointAt;
+using testing::ScriptedPeer;
+using testing::Watchdog;
+}  // namespace orv

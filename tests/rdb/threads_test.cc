@@ -10,21 +10,16 @@
 
 #include "rdb/orv_rdb.h"
 #include "tests/rdb/rdb_test_util.h"
-#include "tests/support/scripted_peer.h"
 
 namespace orv {
 namespace {
-
-using testing::PeerScript;
-using testing::ScriptedPeer;
-using testing::Watchdog;
 
 TEST(Threads, TwoConnectionsOfOneComponentTransferAtOnce) {
   ScriptedPeer peer;
   peer.Add(PeerScript().Echo());
   peer.Add(PeerScript().Echo());
   TOrvRDB rdb(nullptr);
-  testing::PointAt(rdb, peer);
+  PointAt(rdb, peer);
   Watchdog watchdog("concurrent transfers", 60);
 
   constexpr int kRounds = 40;
