@@ -1,0 +1,15 @@
+// EOrvDataSetException: the failures of the result sets and the datasets.
+//
+// Adds nothing to the host's Exception; its message is what the user sees.
+#pragma once
+
+#include "host/exceptions.h"
+
+namespace orv {
+
+class EOrvDataSetException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+}  // namespace orv

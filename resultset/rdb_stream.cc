@@ -1,0 +1,310 @@
+// Reading a reply into the stream.
+//
+// TReplyParser does the wire work; the Reader below turns what it reads into
+// column descriptions and rows. A row is built in a private text and only
+// published, with its blob values and any over-long values, once its last
+// field has arrived: under the lock, the row text goes to the row list, each
+// blob value to its blob list, then RowCount is raised. So a reader of the
+// lists never sees a half row, the blob lists never get out of step with
+// the row list (an end marker inside a row drops the row whole), and
+// RowCount never counts a row that is not stored.
+//
+// Over-long values. The row text gives every column exactly Size bytes, so
+// a value longer than Size keeps only its first Size bytes there and the
+// whole value goes to a LongValues object set as the row item's object.
+// The object remembers the row text it was made for: the dataset may move
+// rows (the object moves with its item) or rewrite them (then the text no
+// longer matches, and the row text is what counts from then on).
+#include "resultset/rdb_stream.h"
+
+#include <cassert>
+#include <mutex>
+#include <utility>
+
+#include "host/forms.h"
+#include "host/sysutils.h"
+#include "resultset/dataset_exception.h"
+#include "resultset/reply_parser.h"
+
+namespace orv {
+
+class TOrvRDBStream::LongValues : public TObject {
+ public:
+  explicit LongValues(std::string row_text) : row_text_(std::move(row_text)) {}
+
+  void Add(int32_t column, std::string_view value) {
+    values_.emplace_back(column, std::string(value));
+  }
+  // The whole value of `column` while the row still reads `row_text`.
+  const std::string* Find(const std::string& row_text, int32_t column) const {
+    if (row_text != row_text_) return nullptr;
+    for (const auto& [c, value] : values_)
+      if (c == column) return &value;
+    return nullptr;
+  }
+
+ private:
+  std::string row_text_;
+  std::vector<std::pair<int32_t, std::string>> values_;
+};
+
+// The parser's sink: builds rows and publishes them to the stream.
+class TOrvRDBStream::Reader : public TReplySink {
+ public:
+  Reader(TOrvRDBStream& stream, bool read_fields)
+      : stream_(stream), read_fields_(read_fields) {}
+
+  bool Stopped() override { return stream_.data_set_->StopReading(); }
+
+  void ColumnRead(const TColumnDesc& column) override {
+    auto inf = std::make_unique<TFieldInf>();
+    inf->FieldType = column.FieldType;
+    inf->Name = column.Name.empty()
+                    ? std::string(" ")
+                    : std::string(column.Name.substr(0, kMaxColumnName));
+    inf->Size = column.Size;
+    inf->DefSize = column.Size;
+    inf->Offset = width_;
+    width_ += column.Size;
+    std::lock_guard<TCriticalSection> hold(stream_.lock_);
+    if (stream_.field_list_.empty()) stream_.AddListLocked();
+    inf->BlobIndex = 0;
+    if (IsBlobColumn(inf->FieldType)) {
+      inf->BlobIndex = stream_.Count();
+      stream_.AddListLocked();
+    }
+    stream_.field_list_.push_back(std::move(inf));
+  }
+
+  void ColumnsRead() override {
+    if (read_fields_) stream_.row_width_.store(width_);
+    {
+      std::lock_guard<TCriticalSection> hold(stream_.lock_);
+      for (const auto& inf : stream_.field_list_) {
+        layout_.push_back(*inf);
+        blob_lists_.push_back(IsBlobColumn(inf->FieldType)
+                                  ? stream_.ListLocked(inf->BlobIndex)
+                                  : nullptr);
+      }
+      rows_ = stream_.ListLocked(0);
+    }
+    blob_values_.resize(layout_.size());
+    row_.reserve(stream_.row_width_.load());
+    stream_.data_set_->SetResultState(kResultRowsArriving);
+    stream_.Signal();
+  }
+
+  void FieldRead(int32_t column, std::string_view value) override {
+    if (column >= static_cast<int32_t>(layout_.size()) || rows_ == nullptr)
+      throw EOrvDataSetException("data of column(" + std::to_string(column + 1) +
+                                 ") is not valid!");
+    const TFieldInf& inf = layout_[column];
+    const size_t size = static_cast<size_t>(inf.Size);
+    if (blob_lists_[column] != nullptr) {
+      row_.append(size, ' ');
+      blob_values_[column].assign(value);
+    } else if (value.size() <= size) {
+      row_.append(value);
+      row_.append(size - value.size(), ' ');
+    } else {
+      row_.append(value.substr(0, size));
+      long_.emplace_back(column, std::string(value));
+    }
+  }
+
+  void RowRead() override {
+    std::unique_ptr<LongValues> long_values;
+    if (!long_.empty()) {
+      long_values = std::make_unique<LongValues>(row_);
+      for (const auto& [column, value] : long_) long_values->Add(column, value);
+      long_.clear();
+    }
+    int32_t count;
+    {
+      std::lock_guard<TCriticalSection> hold(stream_.lock_);
+      rows_->AddObject(std::move(row_), long_values.get());
+      if (long_values) stream_.long_values_.push_back(std::move(long_values));
+      for (size_t c = 0; c < blob_lists_.size(); ++c)
+        if (blob_lists_[c] != nullptr) blob_lists_[c]->Add(std::move(blob_values_[c]));
+      count = stream_.row_count_.load() + 1;
+      stream_.row_count_.store(count);
+    }
+    row_.clear();
+    row_.reserve(stream_.row_width_.load());
+    if (stream_.cur_row_.load() == count - 2) stream_.Signal();
+  }
+
+ private:
+  TOrvRDBStream& stream_;
+  const bool read_fields_;
+  int32_t width_ = 0;           // running total of the described sizes
+  std::vector<TFieldInf> layout_;             // copy taken for the rows
+  std::vector<TCompactStrings*> blob_lists_;  // per column; nullptr if ordinary
+  TCompactStrings* rows_ = nullptr;
+  std::string row_;                           // the row being built
+  std::vector<std::string> blob_values_;      // per column, of the row being built
+  std::vector<std::pair<int32_t, std::string>> long_;  // over-long values of it
+};
+
+TOrvRDBStream::TOrvRDBStream() = default;
+
+TOrvRDBStream::~TOrvRDBStream() {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  ClearListsLocked();
+  field_list_.clear();
+}
+
+void TOrvRDBStream::AddListLocked() {
+  lists_.push_back(std::make_unique<TCompactStrings>());
+  AddObject("", lists_.back().get());
+}
+
+TCompactStrings* TOrvRDBStream::ListLocked(int32_t index) {
+  if (index < 0 || index >= Count()) return nullptr;
+  return static_cast<TCompactStrings*>(GetObject(index));
+}
+
+void TOrvRDBStream::ClearListsLocked() {
+  Clear();
+  while (!lists_.empty()) lists_.pop_back();
+  long_values_.clear();
+}
+
+TCompactStrings* TOrvRDBStream::Lists(int32_t index) {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  return ListLocked(index);
+}
+
+void TOrvRDBStream::Signal() {
+  if (result_event_ != nullptr) result_event_->SetEvent();
+}
+
+void TOrvRDBStream::ReportReadError(const std::string& message) {
+  MessageBox(message, Application().Title(), MB_ICONERROR | MB_TASKMODAL);
+}
+
+std::string TOrvRDBStream::ReceiveOrReport() {
+  try {
+    return data_set_->ReceiveFrame(socket_handle_);
+  } catch (const std::exception& e) {
+    ReportReadError(e.what());
+    return std::string();
+  }
+}
+
+bool TOrvRDBStream::SetFieldInf(bool read_fields) {
+  assert(data_set_ != nullptr);
+  data_set_->SetResultState(kResultColumnsPending);
+  if (cols_ < 0 || cols_ > kMaxColumns) {
+    ReportReadError("column count " + std::to_string(cols_) + " is not valid!");
+    return false;
+  }
+  Reader reader(*this, read_fields);
+  TReplyParser parser(cols_, read_fields);
+  parser.Append(ReceiveOrReport());
+  bool result = true;
+  for (;;) {
+    TParseResult parsed;
+    try {
+      parsed = parser.Parse(reader);
+    } catch (const std::exception& e) {  // out of memory while storing rows
+      ReportReadError(e.what());
+      return false;
+    }
+    if (parsed == prNeedMore) {
+      std::string frame;
+      if (!data_set_->StopReading()) frame = ReceiveOrReport();
+      if (frame.empty()) {
+        result = false;
+        break;
+      }
+      parser.Append(frame);
+      continue;
+    }
+    if (parsed == prError) {
+      // The rest of the reply cannot be trusted: keep the rows stored so
+      // far, leave the connection to the dataset's close.
+      ReportReadError(parser.ErrorMessage());
+      return false;
+    }
+    if (parsed == prComplete || parsed == prEndInRow) {
+      end_row_count_.store(row_count_.load());
+      end_seen_.store(true);
+    }
+    result = parsed == prComplete;
+    break;
+  }
+  if (!data_set_->StopReading() && !data_set_->InUserTransaction() &&
+      (data_set_->SQLKind() == skOpen || data_set_->SQLKind() == skExec)) {
+    data_set_->DisconnectSocket(data_set_->ConnectionHandle());
+    data_set_->SetConnectionHandle(-1);
+  }
+  return result;
+}
+
+void TOrvRDBStream::ClearFieldInf() {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  ClearListsLocked();
+  cur_row_.store(-1);
+  row_width_.store(0);
+  cols_ = 0;
+  row_count_.store(0);
+  field_list_.clear();
+}
+
+const TFieldInf* TOrvRDBStream::GetItems(int32_t column) {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()))
+    throw EOrvDataSetException("List index out of bounds (" +
+                               std::to_string(column) + ")");
+  return field_list_[column].get();
+}
+
+int32_t TOrvRDBStream::FieldCount() {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  return static_cast<int32_t>(field_list_.size());
+}
+
+std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) ||
+      row < 0 || row >= row_count_.load())
+    return std::string();
+  const TFieldInf& inf = *field_list_[column];
+  if (IsBlobColumn(inf.FieldType)) {
+    TCompactStrings* blobs = ListLocked(inf.BlobIndex);
+    return blobs != nullptr && row < blobs->Count() ? blobs->Get(row) : std::string();
+  }
+  TCompactStrings* rows = ListLocked(0);
+  if (rows == nullptr || row >= rows->Count()) return std::string();
+  const std::string& text = rows->Get(row);
+  if (auto* long_values = dynamic_cast<LongValues*>(rows->GetObject(row))) {
+    if (const std::string* value = long_values->Find(text, column))
+      return Trim(*value);
+  }
+  if (static_cast<size_t>(inf.Offset) >= text.size()) return std::string();
+  return Trim(std::string_view(text).substr(inf.Offset, inf.Size));
+}
+
+int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {
+  ClearFieldData(list);
+  std::lock_guard<TCriticalSection> hold(stream.lock_);
+  // Descriptions cut short by a failed read leave fewer records than Cols.
+  const size_t n = std::min(static_cast<size_t>(std::max(stream.cols_, 0)),
+                            stream.field_list_.size());
+  for (size_t c = 0; c < n; ++c) {
+    auto copy = std::make_unique<TFieldInf>(*stream.field_list_[c]);
+    copy->Name.resize(std::min(copy->Name.size(), size_t{kMaxColumnName}));
+    list.push_back(std::move(copy));
+  }
+  return stream.row_width_.load();
+}
+
+void AppendKeyColumn(std::string& key_columns, int32_t column) {
+  if (column < 0 || column > 255)
+    throw EOrvDataSetException("key column " + std::to_string(column + 1) +
+                               " cannot be searched");
+  key_columns.push_back(static_cast<char>(static_cast<unsigned char>(column)));
+}
+
+}  // namespace orv
