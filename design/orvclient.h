@@ -28,6 +28,7 @@
 #include "rdb/frame.h"
 #include "rdb/orv_rdb.h"
 
+#include "resultset/blob_stream.h"
 #include "resultset/compact_strings.h"
 #include "resultset/dataset_exception.h"
 #include "resultset/field_inf.h"
