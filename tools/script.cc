@@ -59,6 +59,27 @@ bool IsQuery(std::string_view sql) {
   return SameText(word, "select") || SameText(word, "with");
 }
 
+TransactionCommand TransactionCommandOf(std::string_view sql) {
+  std::string text = Trim(sql);
+  if (!text.empty() && text.back() == ';') text = TrimRight(text.substr(0, text.size() - 1));
+  // Words separated by any run of blanks.
+  std::string words;
+  for (char c : text) {
+    bool blank = static_cast<unsigned char>(c) <= ' ';
+    if (!blank) {
+      words.push_back(c);
+    } else if (!words.empty() && words.back() != ' ') {
+      words.push_back(' ');
+    }
+  }
+  if (SameText(words, "begin") || SameText(words, "begin transaction") ||
+      SameText(words, "start transaction"))
+    return TransactionCommand::kBegin;
+  if (SameText(words, "commit")) return TransactionCommand::kCommit;
+  if (SameText(words, "rollback")) return TransactionCommand::kRollback;
+  return TransactionCommand::kNone;
+}
+
 std::optional<std::string> StatementCollector::AddLine(std::string_view line) {
   std::string trimmed = TrimRight(line);
   if (trimmed.empty() && text_.empty()) return std::nullopt;

@@ -22,6 +22,12 @@ std::vector<std::string> SplitScript(std::string_view text);
 // comments and opening parentheses) is SELECT or WITH, in any case.
 bool IsQuery(std::string_view sql);
 
+// The statements that run the connection's own transaction commands
+// rather than going to the server as SQL: "begin" (or "begin transaction",
+// "start transaction"), "commit" and "rollback", in any case.
+enum class TransactionCommand { kNone, kBegin, kCommit, kRollback };
+TransactionCommand TransactionCommandOf(std::string_view sql);
+
 // Collects the lines typed at the prompt. A statement ends at a line whose
 // last non-blank character is ";"; that ";" is not part of the statement.
 class StatementCollector {

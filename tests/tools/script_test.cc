@@ -38,6 +38,16 @@ TEST(OrvsqlScript, QueriesAreTheStatementsStartingWithSelectOrWith) {
   EXPECT_FALSE(IsQuery(""));
 }
 
+TEST(OrvsqlScript, TransactionCommandsAreWholeStatements) {
+  EXPECT_EQ(TransactionCommandOf(" Begin "), TransactionCommand::kBegin);
+  EXPECT_EQ(TransactionCommandOf("START\n  transaction;"), TransactionCommand::kBegin);
+  EXPECT_EQ(TransactionCommandOf("COMMIT"), TransactionCommand::kCommit);
+  EXPECT_EQ(TransactionCommandOf("rollback ;"), TransactionCommand::kRollback);
+  EXPECT_EQ(TransactionCommandOf("rollback to savepoint a"), TransactionCommand::kNone);
+  EXPECT_EQ(TransactionCommandOf("begin immediate"), TransactionCommand::kNone);
+  EXPECT_EQ(TransactionCommandOf("commits"), TransactionCommand::kNone);
+}
+
 TEST(OrvsqlScript, PromptStatementsEndAtALineEndingInSemicolon) {
   StatementCollector c;
   EXPECT_FALSE(c.AddLine(""));
