@@ -1,0 +1,189 @@
+// TOrvDataSet: construction, the connection binding, the reader hand-over
+// and the refusals of editing.
+#include "dataset/orv_dataset.h"
+
+#include <algorithm>
+
+#include "dataset/result_thread.h"
+#include "host/forms.h"
+#include "host/sysutils.h"
+#include "rdb/frame.h"
+
+namespace orv {
+
+TOrvDataSet::TOrvDataSet(TComponent* owner)
+    : TDataSet(owner), params_(this), stream_(std::make_unique<TOrvRDBStream>()) {
+  stream_->SetDataSet(this);
+  stream_->SetCurRow(-1);
+  stream_->SetResultEvent(&result_event_);
+}
+
+TOrvDataSet::~TOrvDataSet() {
+  if (Active()) SetActive(false);
+  StopReader();
+  ReleaseConnection();
+  if (database_ != nullptr) {
+    database_->RemoveOrvDataSet(this);
+    database_->RemoveFreeNotification(this);
+    database_ = nullptr;
+  }
+  ClearFieldData(layout_);
+  FreeKeyBuffers();
+}
+
+void TOrvDataSet::SetDatabase(TOrvRDB* value) {
+  if (value == database_) return;
+  if (Active()) SetActive(false);
+  StopReader();
+  ReleaseConnection();
+  if (database_ != nullptr) {
+    database_->RemoveOrvDataSet(this);
+    database_->RemoveFreeNotification(this);
+  }
+  if (value != nullptr) {
+    value->AddOrvDataSet(this);
+    value->FreeNotification(this);
+  }
+  database_ = value;
+}
+
+void TOrvDataSet::Notification(TComponent* component, TOperation operation) {
+  TDataSet::Notification(component, operation);
+  if (operation == opRemove && component != nullptr && component == database_) {
+    // The connection closed this dataset in its destructor already.
+    database_ = nullptr;
+    connection_.store(-1);
+  }
+}
+
+void TOrvDataSet::CloseForDatabase() {
+  if (Active()) SetActive(false);
+  StopReader();
+  ReleaseConnection();
+}
+
+void TOrvDataSet::SetQuery(const TStrings* value) {
+  if (value == nullptr || sql_.Text() == value->Text()) return;
+  if (Active()) SetActive(false);
+  sql_.BeginUpdate();
+  try {
+    sql_.Assign(value);
+  } catch (...) {
+    sql_.EndUpdate();
+    throw;
+  }
+  sql_.EndUpdate();
+}
+
+void TOrvDataSet::StopReader() {
+  if (!result_thread_) return;
+  stop_reading_.store(true);
+  WaitTerminate();
+  result_thread_->WaitFor();
+  result_thread_.reset();
+  result_event_.ResetEvent();
+}
+
+void TOrvDataSet::ReleaseConnection() {
+  const int32_t handle = connection_.load();
+  if (database_ == nullptr || handle < 0) {
+    connection_.store(-1);
+    return;
+  }
+  if (!database_->Connected(handle)) {
+    connection_.store(-1);
+    return;
+  }
+  if (database_->InTransaction() && database_->CheckDefaultSocket(handle)) return;
+  database_->Disconnect(handle);
+  connection_.store(-1);
+}
+
+void TOrvDataSet::DropOutOfStep() {
+  const int32_t handle = connection_.load();
+  if (database_ != nullptr && handle >= 0 && database_->Connected(handle))
+    database_->Disconnect(handle);
+  connection_.store(-1);
+}
+
+void TOrvDataSet::CheckResultComplete() {
+  if (result_incomplete_.load() && State() != dsInactive)
+    throw EOrvDataSetException(sIncomplete);
+}
+
+std::string TOrvDataSet::ReceiveFrame(int32_t socket) {
+  if (database_ == nullptr) throw EOrvDataSetException(sNoConnection);
+  // Waits in short slices so that a close is seen while the server is
+  // silent; a frame left half read then goes with its connection.
+  const int slice = std::min(std::max(database_->TimeOut(), 1), 50);
+  TFrameReader reader;
+  while (!reader.Complete()) {
+    if (stop_reading_.load()) return std::string();
+    if (!database_->WaitForData(socket, slice, wtRead) && database_->Connected(socket))
+      continue;
+    const int got =
+        database_->Readn(socket, reader.Space(), static_cast<int>(reader.Missing()));
+    if (got > 0) reader.Commit(static_cast<size_t>(got));
+  }
+  return reader.TakePayload();
+}
+
+void TOrvDataSet::DisconnectSocket(int32_t socket) {
+  if (database_ != nullptr) database_->Disconnect(socket);
+}
+
+bool TOrvDataSet::InUserTransaction() {
+  return database_ != nullptr && database_->InTransaction();
+}
+
+void TOrvDataSet::SetFiltered(bool value) {
+  if (value == Filtered()) return;
+  TDataSet::SetFiltered(value);
+  if (Active()) {
+    SetActive(false);
+    SetActive(true);
+  }
+}
+
+std::string TOrvDataSet::TellText() {
+  return "Tell = " + IntToStr(stream_->Tell()) +
+         "  DataBufferCount = " + IntToStr(stream_->RowWidth());
+}
+
+bool TOrvDataSet::CheckCachedUpdates() {
+  if (!stream_) return false;
+  if (ClassName() == "TOrvQuery") {
+    MessageBox(sCachedError, "Warning", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    return false;
+  }
+  return true;
+}
+
+void TOrvDataSet::PostRecord() { throw EOrvDataSetException(sNotSupported); }
+void TOrvDataSet::DeleteRecord() { throw EOrvDataSetException(sNotSupported); }
+
+void TOrvDataSet::InternalEdit() {
+  if (connection_.load() != -1) WaitTerminate();
+}
+
+void TOrvDataSet::InternalInsert() {
+  if (connection_.load() != -1) WaitTerminate();
+}
+
+void TOrvDataSet::InternalPost() {
+  if (!CheckCachedUpdates()) return;
+  PostRecord();
+}
+
+void TOrvDataSet::InternalAddRecord(TRecordBuffer, bool) {
+  if (!CheckCachedUpdates()) return;
+  PostRecord();
+}
+
+void TOrvDataSet::InternalDelete() {
+  if (connection_.load() != -1) WaitTerminate();
+  if (!CheckCachedUpdates()) return;
+  DeleteRecord();
+}
+
+}  // namespace orv

@@ -1,0 +1,259 @@
+// TOrvDataSet: the abstract dataset of the package.
+//
+// It binds one result set, read from the RDB server as text into a
+// TOrvRDBStream, to the host dataset framework: it sends the statement
+// (query execution), lets a background TDataResultThread fill the stream
+// while the application already browses the first rows, lays out record
+// buffers over the stream's fixed-width row texts, maps bookmarks to row
+// numbers and converts single field values between slot texts and the
+// framework's native values. TOrvQuery derives from it.
+//
+// Owns: the result stream, the field layout, the pending store, SQL,
+// Params, the result event, the reader thread, the key buffer and the blob
+// values its record buffers refer to. It does not own Database; the
+// connection tells the dataset when it goes away (CloseForDatabase, then
+// Notification).
+//
+// Threads: every public operation belongs to the application's thread. The
+// reader thread reaches the dataset only through TOrvResultOwner (the
+// connection handle, ResultState, StopReading and the frame receive), whose
+// shared members are atomics. Closing or destroying the dataset stops the
+// reader and joins it, so no reader outlives its dataset or its stream.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "dataset/dataset_types.h"
+#include "host/blobslot.h"
+#include "host/dataset.h"
+#include "host/params.h"
+#include "host/strings.h"
+#include "host/syncobjs.h"
+#include "rdb/orv_rdb.h"
+#include "resultset/compact_strings.h"
+#include "resultset/dataset_exception.h"
+#include "resultset/field_inf.h"
+#include "resultset/rdb_stream.h"
+#include "resultset/result_owner.h"
+
+namespace orv {
+
+class TDataResultThread;
+
+class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataSet {
+ public:
+  explicit TOrvDataSet(TComponent* owner);
+  ~TOrvDataSet() override;
+
+  // Query execution (query_execution.cc). Open fetches the whole result,
+  // OpenPart `row_count` rows from `start_row` on (the server counts the
+  // first row as 1), ExecSQL runs a statement that returns no rows. Errors
+  // go to the message box captioned "Error"; the dataset then stays closed.
+  virtual void Open();
+  void ExecSQL();
+  void OpenPart(int32_t start_row, int32_t row_count);
+  void SetActive(bool value) override;
+  // Returns once the reader has finished, showing the SQL-wait cursor.
+  void WaitTerminate() override;
+
+  // Rows changed by the last ExecSQL; -1 when it did not run to its result.
+  int RowsAffected() const { return rows_affected_; }
+  // True when the reader of the last open ended with an error before the end
+  // of the result: the rows that arrived stay readable, but moving past the
+  // last of them, Last and RecordCount raise EOrvDataSetException.
+  bool ResultIncomplete() const { return result_incomplete_.load(); }
+
+  TOrvRDB* Database() const { return database_; }
+  void SetDatabase(TOrvRDB* value);
+  TStrings* SQL() { return &sql_; }
+  // Replaces the SQL lines; closes the dataset first when the text differs.
+  void SetQuery(const TStrings* value);
+  TParams* Params() { return &params_; }
+  // Takes the values of the same-named parameters of `list`.
+  void SetParamsList(const TParams& list) { params_.AssignValues(list); }
+  int GetParamsCount() const { return params_.Count(); }
+  TParam* ParamByName(std::string_view name) { return params_.ParamByName(name); }
+
+  TZozudQueryMode ZozudQueryMode() const { return query_mode_; }
+  void SetZozudQueryMode(TZozudQueryMode value) { query_mode_ = value; }
+  int32_t QueryStartRow() const { return query_start_row_; }
+  void SetQueryStartRow(int32_t value) { query_start_row_ = value; }
+  int32_t QueryRow() const { return query_row_; }
+  void SetQueryRow(int32_t value) { query_row_ = value; }
+  bool CachedUpdates() const { return cached_updates_; }
+  void SetCachedUpdates(bool value) { cached_updates_ = value; }
+
+  TOrvRDBStream* ResultStream() { return stream_.get(); }
+  // "Tell = <CurRow>  DataBufferCount = <RowWidth>".
+  std::string TellText();
+  int32_t GetFieldOffset(int index) const { return layout_.at(index)->Offset; }
+  int32_t GetFieldLen(int index) const { return layout_.at(index)->Size; }
+  TFieldType GetFieldType(int index) const { return layout_.at(index)->FieldType; }
+  int32_t RecordBufferSize() const { return record_buffer_size_; }
+
+  // One column of one row of a store shaped like the result stream (list 0
+  // the row texts, the others blob values): read trimmed, or written
+  // left-justified to the column's width. Writing a value wider than the
+  // column raises EOrvDataSetException and changes nothing.
+  std::string GetFieldValue(TCompactStrings& store, int index, int row);
+  bool SetFieldValue(TCompactStrings& store, const std::string& value, int index, int row);
+
+  // Field data (field_data.cc).
+  bool GetFieldData(TField* field, void* buffer) override;
+  void SetFieldData(TField* field, const void* buffer) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  bool GetCurrentRecord(TRecordBuffer buffer) override;
+
+  bool BookmarkValid(TBookmark bookmark) override;
+  int CompareBookmarks(TBookmark a, TBookmark b) override;
+  bool IsSequenced() override { return false; }
+  void SetFiltered(bool value) override;
+
+  // The text with every ":name" placeholder rewritten as "@name"; adds one
+  // parameter per placeholder to `list` when given (parse_sql.cc).
+  static std::string ParseSQL(const std::string& text, TParams* list);
+
+  std::string ClassName() const override { return "TOrvDataSet"; }
+
+  // TOrvResultOwner: what the result stream and its reader use.
+  std::string ReceiveFrame(int32_t socket) override;
+  void DisconnectSocket(int32_t socket) override;
+  bool InUserTransaction() override;
+  bool StopReading() const override { return stop_reading_.load(); }
+  uint8_t ResultState() const override { return result_state_.load(); }
+  void SetResultState(uint8_t state) override { result_state_.store(state); }
+  TSQLKind SQLKind() const override { return sql_kind_.load(); }
+  int32_t ConnectionHandle() const override { return connection_.load(); }
+  void SetConnectionHandle(int32_t handle) override { connection_.store(handle); }
+
+ protected:
+  friend class TDataResultThread;
+
+  using TGetQueryProc = bool (TOrvDataSet::*)(const std::string& pattern);
+  using TGetResultsProc = bool (TOrvDataSet::*)(int col_count, const std::string& pattern,
+                                                TStrings* list);
+
+  // The request driver: connects, sends through `get_query`, reads the
+  // result line when `read_result`, and the rest through `get_results`.
+  bool ExecuteQuery(bool read_result, const std::string& pattern, TStrings* list,
+                    TGetQueryProc get_query, TGetResultsProc get_results);
+  bool GetSQL(const std::string& pattern);
+  bool GetSQLResults(int col_count, const std::string& pattern, TStrings* list);
+  // The code of a result line; a negative code raises the server's text.
+  int GetResult(const std::string& reply);
+  // Reads the parameters a procedure returns; procedures come with their
+  // own dataset, so the core reports that it read none.
+  virtual bool SetParamData(int count);
+  // The text sent for statements: SQL, or the command text on Sybase behind
+  // a UNIX server.
+  std::string StatementText() const;
+  void SetSQLKind(TSQLKind kind) { sql_kind_.store(kind); }
+  void SetCommandText(std::string text) { command_text_ = std::move(text); }
+  const std::string& CommandText() const { return command_text_; }
+  void SetHideRowId(bool value) { hide_rowid_ = value; }
+
+  // Record buffers, cursor and bookmarks (record_buffers.cc).
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& buffer) override;
+  int GetRecordSize() override { return record_size_; }
+  TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  void GetBookmarkData(TRecordBuffer buffer, void* data) override;
+  void SetBookmarkData(TRecordBuffer buffer, const void* data) override;
+  TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
+  void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() override { return cursor_open_; }
+  void InternalInitFieldDefs() override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  void InternalGotoBookmark(const void* bookmark) override;
+  void InternalSetToRecord(TRecordBuffer buffer) override;
+  void InternalInitRecord(TRecordBuffer buffer) override;
+  void ClearCalcFields(TRecordBuffer buffer) override;
+  void CopyFromCurrentRecord(TRecordBuffer buffer);
+  void FreeBlobBuffer(TRecordBuffer buffer);
+  int GetRecordCount() override;
+  void AllocKeyBuffers();
+  void FreeKeyBuffers();
+  void ActivateFilters();
+
+  // Editing: posts and deletes go through CheckCachedUpdates, which refuses
+  // them for a query with a warning box. Writing rows back comes with the
+  // table dataset; until then PostRecord and DeleteRecord refuse.
+  virtual bool CheckCachedUpdates();
+  virtual void PostRecord();
+  virtual void DeleteRecord();
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InternalPost() override;
+  void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+  void InternalDelete() override;
+
+  void Notification(TComponent* component, TOperation operation) override;
+  void CloseForDatabase() override;
+
+ private:
+  // Stops a running reader and waits for it to end.
+  void StopReader();
+  // Closes the dataset's own connection unless it is the transaction's.
+  void ReleaseConnection();
+  // Drops the transaction's connection after a request failed half-way.
+  void DropOutOfStep();
+  // Raises when the result is incomplete and the dataset is open.
+  void CheckResultComplete();
+  // The record buffer field access goes to.
+  TRecordBuffer FieldBuffer() const;
+  const TFieldInf* LayoutOf(const TField* field) const;
+  bool RowFits(int32_t size) const;
+
+  TOrvRDB* database_ = nullptr;
+  TStringList sql_;
+  TParams params_;
+  std::string command_text_;
+  std::unique_ptr<TOrvRDBStream> stream_;
+  TFieldInfList layout_;
+  TCompactStrings pending_;  // owns its lists through pending_lists_
+  std::vector<std::unique_ptr<TCompactStrings>> pending_lists_;
+  TAutoResetEvent result_event_;
+  std::unique_ptr<TDataResultThread> result_thread_;
+
+  std::atomic<TSQLKind> sql_kind_{skOpen};
+  std::atomic<uint8_t> result_state_{kResultComplete};
+  std::atomic<bool> stop_reading_{false};
+  std::atomic<int32_t> connection_{-1};
+  std::atomic<bool> result_incomplete_{false};
+  int rows_affected_ = -1;
+
+  TZozudQueryMode query_mode_ = All;
+  int32_t query_start_row_ = 0;
+  int32_t query_row_ = 0;
+  bool hide_rowid_ = false;
+  int32_t visible_columns_ = 0;
+  bool cached_updates_ = false;
+
+  // Record layout, fixed from InternalOpen to the next open. Sizes are 32
+  // bits, so a wide row never wraps a size or an offset.
+  int32_t record_size_ = 0;
+  int32_t record_buffer_size_ = 0;
+  int32_t calc_fields_offset_ = 0;
+  int32_t bookmark_flag_offset_ = 0;
+  int32_t bookmark_offset_ = 0;
+  bool cursor_open_ = false;
+  int32_t record_position_ = -1;
+
+  // Blob values the record buffers refer to, kept until close.
+  TBlobValueTable blob_table_;
+  std::unordered_map<int64_t, std::shared_ptr<const std::string>> blob_values_;
+
+  TRecordBuffer filter_buffer_ = nullptr;
+  bool filter_active_ = false;
+  TRecordBuffer key_buffer_ = nullptr;
+  bool key_active_ = false;
+};
+
+}  // namespace orv
