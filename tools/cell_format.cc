@@ -118,6 +118,19 @@ int ColumnWidth(const TField& field) {
   }
 }
 
+bool IsTextField(const TField& field) {
+  switch (field.DataType()) {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+    case ftFmtMemo:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsBinaryField(const TField& field) {
   switch (field.DataType()) {
     case ftBlob:

@@ -36,6 +36,8 @@ bool IsNumericField(const TField& field);
 int ColumnWidth(const TField& field);
 inline constexpr int kMaxTextWidth = 40;
 
+// True for the text types (strings and memos).
+bool IsTextField(const TField& field);
 // True for the binary types (their bytes are not text).
 bool IsBinaryField(const TField& field);
 

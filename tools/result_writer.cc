@@ -28,7 +28,7 @@ class TableWriter : public ResultWriter {
     for (Column& c : columns_) c.width = std::max(c.width, DisplayWidth(c.name));
     for (size_t i = 0; i < columns_.size(); ++i) {
       if (i) out += " | ";
-      Pad(Printable(columns_[i].name), columns_[i].width, columns_[i].right, out);
+      Pad(Printable(columns_[i].name), columns_[i].width, columns_[i].right, false, out);
     }
     TrimLine(out);
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -43,9 +43,9 @@ class TableWriter : public ResultWriter {
       if (i) out += " | ";
       const Column& c = columns_[i];
       if (c.binary && !cells[i].empty()) {
-        Pad("<" + std::to_string(cells[i].size()) + " bytes>", c.width, c.right, out);
+        Pad("<" + std::to_string(cells[i].size()) + " bytes>", c.width, c.right, false, out);
       } else {
-        Pad(Printable(cells[i]), c.width, c.right, out);
+        Pad(Printable(cells[i]), c.width, c.right, c.text, out);
       }
     }
     TrimLine(out);
@@ -63,11 +63,10 @@ class TableWriter : public ResultWriter {
     return s;
   }
 
-  // Writes `text` into a cell `width` wide; cuts a longer text, but never
-  // a number, which rather overflows its column than reads wrong.
-  static void Pad(std::string_view text, int width, bool right, std::string& out) {
+  // Writes `text` into a cell `width` wide; cuts it when longer and `cut`.
+  static void Pad(std::string_view text, int width, bool right, bool cut, std::string& out) {
     int w = DisplayWidth(text);
-    if (w > width && !right) {
+    if (w > width && cut) {
       const int keep = std::max(0, width - 3);
       out.append(text.substr(0, PrefixBytes(text, keep)));
       out.append(std::min(3, width), '.');

@@ -4,8 +4,9 @@
 //
 // The table's column widths are fixed by the header (from the field sizes,
 // not from the data, so that rows can be printed before the last arrives);
-// a longer text is cut to the width and ends in "...". Numbers are
-// right-aligned and never cut; binary values show as "<N bytes>"; line breaks and other
+// a longer text is cut to the width and ends in "..."; other values are
+// never cut (they overflow their column rather than read wrong). Numbers
+// are right-aligned; binary values show as "<N bytes>"; line breaks and other
 // control characters show as blanks.
 //
 // A writer appends to the string it is given; the caller decides when to
@@ -24,6 +25,7 @@ struct Column {
   int width = 0;        // display width of the values (table only)
   bool right = false;   // right-aligned (numbers)
   bool binary = false;  // bytes rather than text
+  bool text = false;    // a text, cut when longer than the width
 };
 
 class ResultWriter {

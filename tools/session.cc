@@ -166,7 +166,7 @@ bool Session::RunQuery(TOrvQuery& query) {
     TField* field = query.Fields()->GetField(i);
     fields.push_back(field);
     columns.push_back({field->FieldName(), ColumnWidth(*field), IsNumericField(*field),
-                       IsBinaryField(*field)});
+                       IsBinaryField(*field), IsTextField(*field)});
   }
   std::unique_ptr<ResultWriter> writer = options_.csv ? NewCsvWriter() : NewTableWriter();
   writer->Header(columns, out_);

@@ -59,17 +59,17 @@ TEST(OrvsqlFormat, CsvQuotesOnlyWhatNeedsIt) {
 TEST(OrvsqlFormat, TableColumnsKeepTheirWidthWhateverTheData) {
   auto table = NewTableWriter();
   std::string out;
-  table->Header({{"id", 4, true, false}, {"name", 8, false, false},
-                 {"photo", 14, false, true}, {"note", 3, false, false}},
+  table->Header({{"id", 4, true, false, false}, {"name", 8, false, false, true},
+                 {"photo", 14, false, true, false}, {"at", 5, false, false, false}},
                 out);
   table->Row({"7", "Zoë", "\x89PNG\r\n", "a\tb"}, out);
-  table->Row({"123456", "much too long", "", ""}, out);
+  table->Row({"123456", "much too long", "", "12:30:00.500"}, out);
   table->Footer(2, out);
   EXPECT_EQ(out,
-            "  id | name     | photo          | note\n"
-            "-----+----------+----------------+-----\n"
+            "  id | name     | photo          | at\n"
+            "-----+----------+----------------+------\n"
             "   7 | Zoë      | <6 bytes>      | a b\n"
-            "123456 | much ... |                |\n"
+            "123456 | much ... |                | 12:30:00.500\n"
             "(2 rows)\n");
   EXPECT_EQ(DisplayWidth("Zoë"), 3);
 }
