@@ -18,7 +18,17 @@ void TOrvQuery::QueryChanged(TObject*) {
   if (param_check_ || (ComponentState() & csDesigning)) {
     TParams fresh(this);
     SetCommandText(ParseSQL(text, &fresh));
-    fresh.AssignValues(*Params());
+    // Every entry takes the value of its namesake, a name written twice
+    // included.
+    for (int i = 0; i < fresh.Count(); ++i) {
+      TParam* param = fresh[i];
+      if (const TParam* old = Params()->FindParam(param->Name())) {
+        param->SetDataType(old->DataType());
+        param->SetParamType(old->ParamType());
+        param->SetAsVariant(old->Value());
+        param->SetBound(old->Bound());
+      }
+    }
     Params()->Clear();
     Params()->Assign(&fresh);
   } else {

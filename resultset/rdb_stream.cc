@@ -17,6 +17,7 @@
 // longer matches, and the row text is what counts from then on).
 #include "resultset/rdb_stream.h"
 
+#include <algorithm>
 #include <cassert>
 #include <mutex>
 #include <utility>
@@ -46,6 +47,18 @@ class TOrvRDBStream::LongValues : public TObject {
  private:
   std::string row_text_;
   std::vector<std::pair<int32_t, std::string>> values_;
+};
+
+// A blob list item's value as handed to record buffers; set as the item's
+// object and reused while the item still holds the same bytes.
+class TOrvRDBStream::SharedBlob : public TObject {
+ public:
+  explicit SharedBlob(const std::string& value)
+      : value_(std::make_shared<const std::string>(value)) {}
+  const std::shared_ptr<const std::string>& Value() const { return value_; }
+
+ private:
+  std::shared_ptr<const std::string> value_;
 };
 
 // The parser's sink: builds rows and publishes them to the stream.
@@ -89,6 +102,7 @@ class TOrvRDBStream::Reader : public TReplySink {
       rows_ = stream_.ListLocked(0);
     }
     blob_values_.resize(layout_.size());
+    for (const TFieldInf& inf : layout_) layout_width_ += inf.Size;
     row_.reserve(stream_.row_width_.load());
     stream_.data_set_->SetResultState(kResultRowsArriving);
     stream_.Signal();
@@ -122,10 +136,18 @@ class TOrvRDBStream::Reader : public TReplySink {
     int32_t count;
     {
       std::lock_guard<TCriticalSection> hold(stream_.lock_);
+      // Doubling rather than the list's quarter steps: a large result is
+      // moved half as often while it grows.
+      if (rows_->Count() == rows_->Capacity())
+        rows_->SetCapacity(std::max(rows_->Capacity() * 2, 64));
+      assert(row_.size() == layout_width_);
       rows_->AddObject(std::move(row_), long_values.get());
       if (long_values) stream_.long_values_.push_back(std::move(long_values));
-      for (size_t c = 0; c < blob_lists_.size(); ++c)
-        if (blob_lists_[c] != nullptr) blob_lists_[c]->Add(std::move(blob_values_[c]));
+      for (size_t c = 0; c < blob_lists_.size(); ++c) {
+        if (blob_lists_[c] == nullptr) continue;
+        blob_lists_[c]->Add(std::move(blob_values_[c]));
+        assert(blob_lists_[c]->Count() == rows_->Count());
+      }
       count = stream_.row_count_.load() + 1;
       stream_.row_count_.store(count);
     }
@@ -141,6 +163,7 @@ class TOrvRDBStream::Reader : public TReplySink {
   std::vector<TFieldInf> layout_;             // copy taken for the rows
   std::vector<TCompactStrings*> blob_lists_;  // per column; nullptr if ordinary
   TCompactStrings* rows_ = nullptr;
+  size_t layout_width_ = 0;                   // every row text's length
   std::string row_;                           // the row being built
   std::vector<std::string> blob_values_;      // per column, of the row being built
   std::vector<std::pair<int32_t, std::string>> long_;  // over-long values of it
@@ -168,6 +191,7 @@ void TOrvRDBStream::ClearListsLocked() {
   Clear();
   while (!lists_.empty()) lists_.pop_back();
   long_values_.clear();
+  shared_blobs_.clear();
 }
 
 TCompactStrings* TOrvRDBStream::Lists(int32_t index) {
@@ -183,12 +207,14 @@ void TOrvRDBStream::ReportReadError(const std::string& message) {
   MessageBox(message, Application().Title(), MB_ICONERROR | MB_TASKMODAL);
 }
 
-std::string TOrvRDBStream::ReceiveOrReport() {
+bool TOrvRDBStream::ReceiveOrReport(std::string& frame) {
   try {
-    return data_set_->ReceiveFrame(socket_handle_);
+    frame = data_set_->ReceiveFrame(socket_handle_);
+    return true;
   } catch (const std::exception& e) {
     ReportReadError(e.what());
-    return std::string();
+    frame.clear();
+    return false;
   }
 }
 
@@ -201,9 +227,11 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
   }
   Reader reader(*this, read_fields);
   TReplyParser parser(cols_, read_fields);
-  parser.Append(ReceiveOrReport());
-  bool result = true;
-  for (;;) {
+  std::string frame;
+  // A failed first receive ends the read at once: one message, not two.
+  bool result = ReceiveOrReport(frame);
+  parser.Append(frame);
+  while (result) {
     TParseResult parsed;
     try {
       parsed = parser.Parse(reader);
@@ -212,8 +240,8 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
       return false;
     }
     if (parsed == prNeedMore) {
-      std::string frame;
-      if (!data_set_->StopReading()) frame = ReceiveOrReport();
+      frame.clear();
+      if (!data_set_->StopReading()) ReceiveOrReport(frame);
       if (frame.empty()) {
         result = false;
         break;
@@ -284,6 +312,24 @@ std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
   }
   if (static_cast<size_t>(inf.Offset) >= text.size()) return std::string();
   return Trim(std::string_view(text).substr(inf.Offset, inf.Size));
+}
+
+std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
+                                                             int32_t row) {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) ||
+      row < 0 || row >= row_count_.load())
+    return nullptr;
+  const TFieldInf& inf = *field_list_[column];
+  TCompactStrings* blobs = IsBlobColumn(inf.FieldType) ? ListLocked(inf.BlobIndex) : nullptr;
+  if (blobs == nullptr || row >= blobs->Count()) return nullptr;
+  const std::string& value = blobs->Get(row);
+  if (auto* shared = dynamic_cast<SharedBlob*>(blobs->GetObject(row))) {
+    if (*shared->Value() == value) return shared->Value();
+  }
+  shared_blobs_.push_back(std::make_unique<SharedBlob>(value));
+  blobs->PutObject(row, shared_blobs_.back().get());
+  return shared_blobs_.back()->Value();
 }
 
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {

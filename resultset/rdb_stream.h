@@ -103,6 +103,10 @@ class TOrvRDBStream : public TCompactStrings {
   std::string GetFieldValue(int32_t column, int32_t row);
   std::string Fields(int32_t index);
   std::string FieldByName(const std::string& name);
+  // The stored value of a blob column in `row`, shared and immutable, for a
+  // record buffer's blob slot. The same unchanged stored value always gives
+  // the same pointer; nullptr outside the rows or for an ordinary column.
+  std::shared_ptr<const std::string> BlobValue(int32_t column, int32_t row);
   // Key columns: one character per column, its code the column index.
   bool Locate(std::string_view key_columns, const Variant& key_values,
               TLocateOptions options);
@@ -112,6 +116,7 @@ class TOrvRDBStream : public TCompactStrings {
  private:
   class Reader;
   class LongValues;
+  class SharedBlob;
   friend int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 
   void AddListLocked();
@@ -119,7 +124,7 @@ class TOrvRDBStream : public TCompactStrings {
   void ClearListsLocked();
   void Signal();
   void ReportReadError(const std::string& message);
-  std::string ReceiveOrReport();
+  bool ReceiveOrReport(std::string& frame);
   // Waits on ResultEvent until `done` holds or a wait fails.
   template <class Done>
   void WaitForReader(Done done);
@@ -134,6 +139,7 @@ class TOrvRDBStream : public TCompactStrings {
   TFieldInfList field_list_;  // protected by lock_
   std::vector<std::unique_ptr<TCompactStrings>> lists_;  // protected by lock_
   std::vector<std::unique_ptr<LongValues>> long_values_;  // protected by lock_
+  std::vector<std::unique_ptr<SharedBlob>> shared_blobs_;  // protected by lock_
 
   int32_t cols_ = 0;
   std::atomic<int32_t> row_width_{0};

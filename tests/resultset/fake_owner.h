@@ -38,7 +38,6 @@ class FakeOwner : public TOrvResultOwner {
     frames_.push_back(std::move(frame));
     cv_.notify_all();
   }
-  // Queues `reply` cut into frames of `piece` bytes.
   void PushCut(const std::string& reply, size_t piece) {
     for (size_t at = 0; at < reply.size(); at += piece) Push(reply.substr(at, piece));
   }
@@ -49,18 +48,10 @@ class FakeOwner : public TOrvResultOwner {
     state.store(kResultComplete);
     return ok;
   }
-  std::vector<std::string> Messages() {
-    std::lock_guard<std::mutex> hold(mu_);
-    return messages_;
-  }
-  unsigned Flags() {
-    std::lock_guard<std::mutex> hold(mu_);
-    return flags_;
-  }
-  std::vector<int32_t> Disconnected() {
-    std::lock_guard<std::mutex> hold(mu_);
-    return disconnected_;
-  }
+  // Read once the reader has finished.
+  const std::vector<std::string>& Messages() const { return messages_; }
+  unsigned Flags() const { return flags_; }
+  const std::vector<int32_t>& Disconnected() const { return disconnected_; }
 
   std::string ReceiveFrame(int32_t socket) override {
     std::unique_lock<std::mutex> hold(mu_);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "fake_owner.h"
-#include "host/forms.h"
 #include "resultset/dataset_exception.h"
 
 namespace orv {
@@ -20,11 +19,8 @@ TEST(RDBStream, ReadsTheExampleInFramesOfEverySize) {
     FakeOwner owner;
     owner.PushCut(kExample, piece);
     ASSERT_TRUE(owner.Read(2)) << piece;
-    TOrvRDBStream& s = owner.stream;
-    EXPECT_EQ(RowTexts(s), rows) << piece;
-    EXPECT_EQ(s.RowCount(), 2);
-    EXPECT_TRUE(s.EndSeen());
-    EXPECT_EQ(s.EndRowCount(), 2);
+    EXPECT_EQ(RowTexts(owner.stream), rows) << piece;
+    EXPECT_EQ(owner.stream.EndRowCount(), 2);
     EXPECT_EQ(owner.Disconnected(), std::vector<int32_t>{7});
     EXPECT_EQ(owner.handle.load(), -1);
   }
@@ -32,27 +28,21 @@ TEST(RDBStream, ReadsTheExampleInFramesOfEverySize) {
   owner.Push(kExample);
   ASSERT_TRUE(owner.Read(2));
   TOrvRDBStream& s = owner.stream;
-  EXPECT_EQ(owner.received_on, 7);
   EXPECT_EQ(s.RowWidth(), 16);
-  EXPECT_EQ(s.GetItems(0)->Size, 11);
   EXPECT_EQ(s.GetItems(1)->Size, 5);
   EXPECT_EQ(s.GetItems(1)->Offset, 11);
   EXPECT_EQ(s.GetItems(1)->FieldType, ftInteger);
-  EXPECT_EQ(s.GetItems(1)->DefSize, 5);
   EXPECT_EQ(s.GetFieldValue(0, 1), "");
   EXPECT_EQ(s.GetFieldValue(1, 0), "42");
-  EXPECT_EQ(s.GetFieldValue(2, 0), "");
   EXPECT_EQ(s.GetFieldValue(0, 2), "");
   EXPECT_THROW(s.GetItems(2), EOrvDataSetException);
 
   TFieldInfList layout;
   EXPECT_EQ(DecodeLayout(s, layout), 16);
-  ASSERT_EQ(layout.size(), 2u);
-  EXPECT_EQ(layout[1]->Name, "ID");
   s.ClearFieldInf();
+  ASSERT_EQ(layout.size(), 2u);
   EXPECT_EQ(layout[0]->Name, "NAME");  // a copy, not the stream's records
   EXPECT_EQ(s.RowCount(), 0);
-  EXPECT_EQ(s.FieldCount(), 0);
   EXPECT_EQ(s.Tell(), -1);
   EXPECT_EQ(s.Lists(0), nullptr);
 }
@@ -61,9 +51,7 @@ TEST(RDBStream, ZeroColumnsBlobsMemosAndOddNames) {
   FakeOwner empty;
   empty.Push("EOF;");
   EXPECT_TRUE(empty.Read(0));
-  EXPECT_EQ(empty.stream.FieldCount(), 0);
   EXPECT_EQ(empty.stream.Lists(0), nullptr);
-  EXPECT_EQ(empty.stream.RowCount(), 0);
   EXPECT_TRUE(empty.stream.EndSeen());
 
   const std::string name(70, 'n');
@@ -73,22 +61,17 @@ TEST(RDBStream, ZeroColumnsBlobsMemosAndOddNames) {
   owner.Push(std::string(kRows, sizeof kRows - 1));
   ASSERT_TRUE(owner.Read(4));
   TOrvRDBStream& s = owner.stream;
-  EXPECT_EQ(s.GetItems(0)->FieldType, ftBlob);
   EXPECT_EQ(s.GetItems(0)->Size, 9);
   EXPECT_EQ(s.GetItems(0)->BlobIndex, 1);
   EXPECT_EQ(s.GetItems(1)->Name, " ");
-  EXPECT_EQ(s.GetItems(1)->BlobIndex, 0);
   EXPECT_EQ(s.GetItems(2)->FieldType, ftMemo);
   EXPECT_EQ(s.GetItems(2)->Name, name.substr(0, 60));
   EXPECT_EQ(s.GetItems(2)->BlobIndex, 2);
   EXPECT_EQ(s.GetItems(3)->Size, 12);
-  EXPECT_EQ(s.RowWidth(), 9 + 4 + 9 + 12);
   EXPECT_EQ(RowTexts(s)[0], std::string(9, ' ') + "xy  " + std::string(9, ' ') +
                                 "1.5" + std::string(9, ' '));
   EXPECT_EQ(s.GetFieldValue(0, 0), std::string("a;b\0", 4));
   EXPECT_EQ(s.GetFieldValue(2, 0), "c;d");
-  EXPECT_EQ(s.GetFieldValue(2, 1), "");
-  EXPECT_EQ(s.Lists(1)->Count(), 2);
   EXPECT_EQ(s.Lists(2)->Count(), 2);
 }
 
@@ -100,56 +83,41 @@ TEST(RDBStream, LongValuesKeepLaterColumnsInPlace) {
   EXPECT_EQ(RowTexts(s), (std::vector<std::string>{"abcxy ", "abcz  "}));
   EXPECT_EQ(s.GetFieldValue(0, 0), "abcde");
   EXPECT_EQ(s.GetFieldValue(1, 0), "xy");
-  EXPECT_EQ(s.GetFieldValue(0, 1), "abc");
-  // A rewritten row is read from its text; a moved row keeps its value.
+  // A moved row keeps its value; a rewritten row is read from its text.
   s.Lists(0)->Insert(0, "q  r  ");
   s.SetRowCount(3);
-  EXPECT_EQ(s.GetFieldValue(0, 0), "q");
   EXPECT_EQ(s.GetFieldValue(0, 1), "abcde");
   EXPECT_EQ(s.GetFieldValue(0, 2), "abc");
   s.Lists(0)->Put(1, "ab xy ");
   EXPECT_EQ(s.GetFieldValue(0, 1), "ab");
 }
 
-TEST(RDBStream, ReadFieldsFalseAddsRowsToTheExistingLayout) {
+TEST(RDBStream, SkippedDescriptionsAndEndMarkerInARow) {
   FakeOwner owner;
   owner.Push("0;A;3;0;4;M;0;0;1;a;1;m;EOF;");
   ASSERT_TRUE(owner.Read(2));
-  owner.Push("whatever;x;1;0;q;w;e;r;1;b;2;mm;EOF;");
-  ASSERT_TRUE(owner.Read(2, false));
+  owner.Push("whatever;x;1;0;q;w;e;r;1;b;2;mm;1;c;EOF;");
+  EXPECT_FALSE(owner.Read(2, false));
   TOrvRDBStream& s = owner.stream;
   EXPECT_EQ(s.FieldCount(), 2);
   EXPECT_EQ(s.RowCount(), 2);
-  EXPECT_EQ(s.GetFieldValue(0, 1), "b");
   EXPECT_EQ(s.GetFieldValue(1, 1), "mm");
-}
-
-TEST(RDBStream, EndMarkerInsideARowDropsItWhole) {
-  FakeOwner owner;
-  owner.Push("4;M;0;0;0;A;1;0;1;m;1;a;2;mm;EOF;");
-  EXPECT_FALSE(owner.Read(2));
-  TOrvRDBStream& s = owner.stream;
-  EXPECT_EQ(s.RowCount(), 1);
-  EXPECT_EQ(s.Lists(1)->Count(), 1);  // blob list in step with the rows
-  EXPECT_TRUE(s.EndSeen());
-  EXPECT_EQ(owner.Disconnected().size(), 1u);
+  EXPECT_EQ(s.Lists(1)->Count(), 2);  // the dropped row left no blob behind
+  EXPECT_EQ(owner.Disconnected().size(), 2u);
 }
 
 TEST(RDBStream, StopReadingEndsAtTheNextTokenWithoutDisconnecting) {
   FakeOwner owner;
   owner.Push("0;A;3;0;");
   owner.Push("1;a;1;b;");
-  owner.Push("1;c;EOF;");
   owner.stop_after_frames = 2;
   EXPECT_FALSE(owner.Read(1));
-  EXPECT_EQ(owner.stream.RowCount(), 0);  // stopped before the first row
+  EXPECT_EQ(owner.stream.RowCount(), 0);
   EXPECT_FALSE(owner.stream.EndSeen());
   EXPECT_TRUE(owner.Disconnected().empty());
-  EXPECT_EQ(owner.handle.load(), 7);
 }
 
 TEST(RDBStream, ReceiveAndProtocolErrorsReachTheUser) {
-  Application().SetTitle("App");
   FakeOwner broken;
   broken.Push("0;A;3;0;1;a;");
   broken.Push("!Read error 104, Connection reset by peer");
@@ -158,22 +126,21 @@ TEST(RDBStream, ReceiveAndProtocolErrorsReachTheUser) {
   EXPECT_EQ(broken.Messages(),
             std::vector<std::string>{"Read error 104, Connection reset by peer"});
   EXPECT_EQ(broken.Flags(), unsigned{MB_ICONERROR | MB_TASKMODAL});
-  EXPECT_EQ(broken.Disconnected().size(), 1u);  // the reply ended; let go
+  EXPECT_EQ(broken.Disconnected().size(), 1u);
 
-  const std::vector<std::pair<std::string, std::string>> bad = {
-      {"0;A;3;0;1;a;-4;", "data of column(1) is not valid!"},
-      {"0;A;3;0;1;a;x;", "'x' is not a valid integer value"},
-      {"0;A;3;0;1;a;1999999999;", "data of column(1) is not valid!"},
-  };
-  for (const auto& [reply, message] : bad) {
-    FakeOwner owner;
-    owner.Push(reply);
-    EXPECT_FALSE(owner.Read(1)) << reply;
-    EXPECT_EQ(owner.stream.RowCount(), 1) << reply;
-    EXPECT_FALSE(owner.stream.EndSeen()) << reply;
-    EXPECT_EQ(owner.Messages(), std::vector<std::string>{message}) << reply;
-    EXPECT_TRUE(owner.Disconnected().empty()) << reply;
-  }
+  FakeOwner down;
+  down.Push("!Connection refused");
+  EXPECT_FALSE(down.Read(1));
+  EXPECT_EQ(down.Messages().size(), 1u);
+
+  FakeOwner bad;
+  bad.Push("0;A;3;0;1;a;-4;");
+  EXPECT_FALSE(bad.Read(1));
+  EXPECT_EQ(bad.stream.RowCount(), 1);
+  EXPECT_FALSE(bad.stream.EndSeen());
+  EXPECT_EQ(bad.Messages(), std::vector<std::string>{"data of column(1) is not valid!"});
+  EXPECT_TRUE(bad.Disconnected().empty());
+
   FakeOwner huge;
   EXPECT_FALSE(huge.Read(kMaxColumns + 1));
   EXPECT_EQ(huge.Messages(), std::vector<std::string>{"column count 65536 is not valid!"});
@@ -184,23 +151,19 @@ TEST(RDBStream, KeepsTheConnectionForProceduresAndTransactions) {
   proc.kind = skOpenProc;
   proc.Push("EOF;");
   EXPECT_TRUE(proc.Read(0));
-  EXPECT_TRUE(proc.Disconnected().empty());
-
   FakeOwner tran;
   tran.in_transaction = true;
   tran.Push("EOF;");
   EXPECT_TRUE(tran.Read(0));
+  EXPECT_TRUE(proc.Disconnected().empty());
   EXPECT_TRUE(tran.Disconnected().empty());
   EXPECT_EQ(tran.handle.load(), 7);
-}
 
-TEST(RDBStream, KeyColumnsAreOneByteEach) {
   std::string keys;
   AppendKeyColumn(keys, 0);
   AppendKeyColumn(keys, 255);
   EXPECT_EQ(keys, std::string("\x00\xff", 2));
   EXPECT_THROW(AppendKeyColumn(keys, 256), EOrvDataSetException);
-  EXPECT_THROW(AppendKeyColumn(keys, -1), EOrvDataSetException);
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ PeerScript& PeerScript::Pause(int milliseconds) {
   steps_.push_back({Step::kPause, milliseconds, {}});
   return *this;
 }
+PeerScript& PeerScript::Hold() {
+  steps_.push_back({Step::kHold, 0, {}});
+  return *this;
+}
 PeerScript& PeerScript::Close() {
   steps_.push_back({Step::kClose, 0, {}});
   return *this;
@@ -101,6 +105,12 @@ ScriptedPeer::~ScriptedPeer() {
 void ScriptedPeer::Add(PeerScript script) {
   std::lock_guard guard(mu_);
   scripts_.push_back(std::move(script));
+}
+
+void ScriptedPeer::Release() {
+  std::lock_guard guard(mu_);
+  released_ = true;
+  changed_.notify_all();
 }
 
 int ScriptedPeer::Accepted() {
@@ -181,6 +191,12 @@ void ScriptedPeer::Serve(Connection* conn, PeerScript script) {
       case PeerScript::Step::kPause:
         std::this_thread::sleep_for(std::chrono::milliseconds(step.count));
         break;
+      case PeerScript::Step::kHold: {
+        std::unique_lock lock(mu_);
+        changed_.wait_for(lock, std::chrono::seconds(30),
+                          [this] { return released_ || stop_.load(); });
+        break;
+      }
       case PeerScript::Step::kClose:
         open = false;
         break;

@@ -27,7 +27,7 @@ namespace orv::testing {
 class PeerScript {
  public:
   struct Step {
-    enum Kind { kReadFrames, kWrite, kPause, kClose, kEcho } kind;
+    enum Kind { kReadFrames, kWrite, kPause, kHold, kClose, kEcho } kind;
     int count = 0;      // frames to read, or milliseconds to pause
     std::string bytes;  // what kWrite sends
   };
@@ -39,6 +39,9 @@ class PeerScript {
   // Sends one frame: a four-digit length header and `payload`.
   PeerScript& WriteFrame(const std::string& payload);
   PeerScript& Pause(int milliseconds);
+  // Reads nothing until the test calls ScriptedPeer::Release (at most 30 s),
+  // so the client's writes pile up in the socket buffers.
+  PeerScript& Hold();
   // Closes the connection from the server side.
   PeerScript& Close();
   // Sends every further frame back as it arrives, until the client closes.
@@ -68,6 +71,8 @@ class ScriptedPeer {
   void Add(PeerScript script);
 
   int Accepted();
+  // Lets every connection waiting in a Hold step go on.
+  void Release();
   // Waits until connection `index` was accepted and has ended (closed by the
   // client or by its script). False when `timeout_ms` passed first.
   bool WaitEnded(int index, int timeout_ms = 5000);
@@ -97,6 +102,7 @@ class ScriptedPeer {
   std::atomic<bool> stop_{false};
   std::mutex mu_;
   std::condition_variable changed_;
+  bool released_ = false;                               // protected by mu_
   std::vector<PeerScript> scripts_;                     // protected by mu_
   std::vector<std::unique_ptr<Connection>> conns_;      // protected by mu_
   std::thread acceptor_;
