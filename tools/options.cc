@@ -1,0 +1,155 @@
+#include "tools/options.h"
+
+#include <charconv>
+
+namespace orv::orvsql {
+
+namespace {
+
+bool ParseInt(const std::string& text, int& out) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+}  // namespace
+
+const char* HelpText() {
+  return R"(usage: orvsql [options]
+
+Runs SQL on an RDB server through the OrvClient components. Statements whose
+first word is SELECT or WITH are opened and their rows printed as they arrive;
+any other statement is executed and its row count printed.
+
+Connection:
+  --host H                 server host name (default 127.0.0.1 when neither
+                           --host nor --address is given; a host name wins
+                           over an address)
+  --address A              server IPv4 address
+  --port P                 server port (default 7050)
+  --service S              server service name (wins over the port)
+  --database DB            database name sent at log-in
+  --user U                 database user sent at log-in
+  --password PW            database password sent at log-in
+  --database-type T        oracle or sybase (default oracle)
+  --server-type T          unix or nt (default unix; nt sends the log-in)
+  --timeout MS             milliseconds each wait for the server lasts
+                           (default 1000)
+
+Statements (in command-line order; without -c or -f, an interactive prompt
+where a statement ends at a line ending in ";"):
+  -c SQL                   run one statement; may be repeated
+  -f FILE                  run the statements of FILE, separated by a line
+                           holding only ";" or "/"
+  --param NAME=VALUE       set parameter :NAME to the text VALUE
+  --param NAME:TYPE=VALUE  set it with a type: string, integer, float,
+                           boolean (true/false), date (YYYY-MM-DD), time
+                           (HH:MM:SS), datetime (YYYY-MM-DD HH:MM:SS), memo;
+                           applies to every statement that has :NAME
+  --page START:COUNT       open only rows START to START+COUNT-1 (the first
+                           row is 1)
+  --exec                   execute every statement, even a SELECT
+
+Output:
+  --csv                    CSV (RFC 4180): a header line, one line per row,
+                           nothing else on standard output
+  --quiet                  no progress line on standard error
+  --help                   show this text
+
+Exit status: 0 all statements succeeded, 1 a statement failed (later ones are
+not run), 2 usage error, 3 the server cannot be reached.
+)";
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  Options o;
+  ParseResult r;
+  auto fail = [&r](std::string message) {
+    r.error = std::move(message);
+    return r;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool inline_value = false;
+    if (name.rfind("--", 0) == 0) {
+      size_t eq = name.find('=');
+      if (eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name.resize(eq);
+        inline_value = true;
+      }
+    }
+    auto take = [&]() -> bool {
+      if (inline_value) return true;
+      if (i + 1 >= args.size()) return false;
+      value = args[++i];
+      return true;
+    };
+    if (name == "--csv" || name == "--quiet" || name == "--exec" || name == "--help" ||
+        name == "-h") {
+      if (inline_value) return fail(name + " takes no value");
+      if (name == "--csv") o.csv = true;
+      if (name == "--quiet") o.quiet = true;
+      if (name == "--exec") o.exec = true;
+      if (name == "--help" || name == "-h") o.help = true;
+      continue;
+    }
+    static const char* const kValued[] = {
+        "--host", "--address", "--port", "--service", "--database", "--user",
+        "--password", "--database-type", "--server-type", "--timeout", "-c", "-f",
+        "--param", "--page"};
+    bool known = false;
+    for (const char* v : kValued) known = known || name == v;
+    if (!known) return fail("unknown option '" + name + "'");
+    if (!take()) return fail(name + " needs a value");
+
+    if (name == "--host") {
+      o.host = value;
+    } else if (name == "--address") {
+      o.address = value;
+    } else if (name == "--port") {
+      if (!ParseInt(value, o.port) || o.port < 1 || o.port > 65535)
+        return fail("--port wants a number from 1 to 65535, not '" + value + "'");
+    } else if (name == "--service") {
+      o.service = value;
+    } else if (name == "--database") {
+      o.database = value;
+    } else if (name == "--user") {
+      o.user = value;
+    } else if (name == "--password") {
+      o.password = value;
+    } else if (name == "--database-type") {
+      if (value != "oracle" && value != "sybase")
+        return fail("--database-type wants oracle or sybase, not '" + value + "'");
+      o.sybase = value == "sybase";
+    } else if (name == "--server-type") {
+      if (value != "unix" && value != "nt")
+        return fail("--server-type wants unix or nt, not '" + value + "'");
+      o.nt_server = value == "nt";
+    } else if (name == "--timeout") {
+      if (!ParseInt(value, o.timeout_ms) || o.timeout_ms < 1)
+        return fail("--timeout wants a positive number of milliseconds, not '" + value + "'");
+    } else if (name == "-c") {
+      o.sources.push_back({Source::kCommand, value});
+    } else if (name == "-f") {
+      o.sources.push_back({Source::kFile, value});
+    } else if (name == "--param") {
+      std::string error;
+      auto spec = ParseParamSpec(value, error);
+      if (!spec) return fail(error);
+      o.params.push_back(std::move(*spec));
+    } else if (name == "--page") {
+      size_t colon = value.find(':');
+      if (colon == std::string::npos || !ParseInt(value.substr(0, colon), o.page_start) ||
+          !ParseInt(value.substr(colon + 1), o.page_count) || o.page_start < 1 ||
+          o.page_count < 0)
+        return fail("--page wants START:COUNT with START from 1, not '" + value + "'");
+      o.paged = true;
+    }
+  }
+  if (o.host.empty() && o.address.empty()) o.host = "127.0.0.1";
+  r.options = std::move(o);
+  return r;
+}
+
+}  // namespace orv::orvsql

@@ -1,0 +1,56 @@
+// The command line of orvsql: what it connects to, what it runs and how it
+// prints.
+//
+// ParseCommandLine turns argv into an `Options` value or a usage error; it
+// reads no files and touches no server. Plain values; any thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/param_spec.h"
+
+namespace orv::orvsql {
+
+// Where the statements come from, in command-line order.
+struct Source {
+  enum Kind { kCommand, kFile };
+  Kind kind;
+  std::string text;  // the SQL of -c, the path of -f
+};
+
+struct Options {
+  std::string host;
+  std::string address;
+  int port = 7050;
+  std::string service;
+  std::string database;
+  std::string user;
+  std::string password;
+  bool sybase = false;     // --database-type sybase (default oracle)
+  bool nt_server = false;  // --server-type nt (default unix)
+  int timeout_ms = 1000;
+
+  std::vector<Source> sources;  // empty: interactive
+  std::vector<ParamSpec> params;
+  bool paged = false;
+  int page_start = 0;
+  int page_count = 0;
+  bool exec = false;
+  bool csv = false;
+  bool quiet = false;
+  bool help = false;
+};
+
+struct ParseResult {
+  std::optional<Options> options;
+  std::string error;  // set when options is empty
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text, every option with its default.
+const char* HelpText();
+
+}  // namespace orv::orvsql

@@ -1,0 +1,33 @@
+// A query parameter given on the command line: `NAME=VALUE` (a string) or
+// `NAME:TYPE=VALUE` with TYPE one of string, integer, float, boolean, date,
+// time, datetime, memo.
+//
+// ParseParamSpec checks the value against its type at once, so a bad value
+// is a usage error before anything is sent. Plain values; any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/datetime.h"
+
+namespace orv::orvsql {
+
+enum class ParamKind { kString, kInteger, kFloat, kBoolean, kDate, kTime, kDateTime, kMemo };
+
+struct ParamSpec {
+  std::string name;
+  ParamKind kind = ParamKind::kString;
+  std::string text;        // kString, kMemo
+  int integer = 0;         // kInteger
+  double number = 0;       // kFloat
+  bool boolean = false;    // kBoolean
+  TDateTime moment = 0;    // kDate, kTime, kDateTime
+};
+
+// The spec, or nullopt with `error` set.
+std::optional<ParamSpec> ParseParamSpec(std::string_view arg, std::string& error);
+
+}  // namespace orv::orvsql

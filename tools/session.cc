@@ -1,0 +1,247 @@
+#include "tools/session.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+#include "dataset/orv_query.h"
+#include "host/sysutils.h"
+#include "tools/cell_format.h"
+#include "tools/result_writer.h"
+#include "tools/script.h"
+
+namespace orv::orvsql {
+
+namespace {
+
+constexpr size_t kFlushBytes = 32 * 1024;
+constexpr auto kFlushInterval = std::chrono::milliseconds(100);
+
+void SetParam(TParam& param, const ParamSpec& spec) {
+  switch (spec.kind) {
+    case ParamKind::kString:
+      param.SetAsString(spec.text);
+      break;
+    case ParamKind::kMemo:
+      param.SetAsMemo(spec.text);
+      break;
+    case ParamKind::kInteger:
+      param.SetAsInteger(spec.integer);
+      break;
+    case ParamKind::kFloat:
+      param.SetAsFloat(spec.number);
+      break;
+    case ParamKind::kBoolean:
+      param.SetAsBoolean(spec.boolean);
+      break;
+    case ParamKind::kDate:
+      param.SetAsDate(spec.moment);
+      break;
+    case ParamKind::kTime:
+      param.SetAsTime(spec.moment);
+      break;
+    case ParamKind::kDateTime:
+      param.SetAsDateTime(spec.moment);
+      break;
+  }
+}
+
+}  // namespace
+
+void Session::Messages::Add(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mu_);
+  texts_.push_back(text);
+}
+
+std::vector<std::string> Session::Messages::Take() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return std::exchange(texts_, {});
+}
+
+Session::Session(const Options& options)
+    : options_(options),
+      rdb_(nullptr),
+      messages_(std::make_shared<Messages>()),
+      progress_(Progress::Wanted(options.quiet)) {
+  rdb_.SetHost(options.host);
+  rdb_.SetAddress(options.address);
+  rdb_.SetPort(options.port);
+  rdb_.SetService(options.service);
+  rdb_.SetDatabase(options.database);
+  rdb_.SetDBUserId(options.user);
+  rdb_.SetDBPassword(options.password);
+  rdb_.SetDatabaseType(options.sybase ? dtSybase : dtOracle);
+  rdb_.SetServerType(options.nt_server ? svNTServer : svUNIX);
+  rdb_.SetTimeOut(options.timeout_ms);
+  std::shared_ptr<Messages> messages = messages_;
+  previous_handler_ = SetMessageBoxHandler(
+      [messages](const std::string& text, const std::string&, unsigned) {
+        messages->Add(text);
+        return IDOK;
+      });
+}
+
+Session::~Session() { SetMessageBoxHandler(std::move(previous_handler_)); }
+
+bool Session::Reachable(std::string& error) {
+  try {
+    int socket = rdb_.Connect();
+    if (socket < 0) {
+      error = "cannot connect to server";
+      return false;
+    }
+    rdb_.Disconnect(socket);
+    return true;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+}
+
+std::vector<std::string> Session::UnusedParams(const std::vector<std::string>& statements) {
+  std::vector<std::string> unused;
+  for (const ParamSpec& spec : options_.params) {
+    bool used = false;
+    for (const std::string& sql : statements) {
+      TParams params;
+      TOrvDataSet::ParseSQL(sql, &params);
+      used = used || params.FindParam(spec.name) != nullptr;
+    }
+    if (!used) unused.push_back(spec.name);
+  }
+  return unused;
+}
+
+void Session::ApplyParams(TOrvQuery& query) {
+  TParams& params = *query.Params();
+  for (int i = 0; i < params.Count(); ++i) {
+    TParam& param = *params.Items(i);
+    // The last --param of a name wins; a name may stand twice in a text.
+    for (const ParamSpec& spec : options_.params)
+      if (SameText(param.Name(), spec.name)) SetParam(param, spec);
+  }
+}
+
+bool Session::Run(const std::string& sql) {
+  messages_->Take();
+  std::vector<std::string> errors;
+  bool ok = false;
+  try {
+    if (TransactionCommand command = TransactionCommandOf(sql);
+        command != TransactionCommand::kNone) {
+      RunTransactionCommand(command);
+      ok = true;
+    } else {
+      TOrvQuery query(nullptr);
+      query.SetDatabase(&rdb_);
+      query.SQL()->SetText(sql);
+      ApplyParams(query);
+      ok = IsQuery(sql) && !options_.exec ? RunQuery(query) : RunExec(query);
+    }
+  } catch (const std::exception& e) {
+    errors.push_back(e.what());
+  }
+  progress_.Finish();
+  Flush();
+  for (std::string& text : messages_->Take()) errors.push_back(std::move(text));
+  return Report(std::move(errors)) && ok;
+}
+
+bool Session::RunQuery(TOrvQuery& query) {
+  if (options_.paged) {
+    query.OpenPart(options_.page_start, options_.page_count);
+  } else {
+    query.Open();
+  }
+  if (!query.Active()) {
+    std::vector<std::string> errors = messages_->Take();
+    if (errors.empty()) errors.push_back("the statement returned no result set");
+    return Report(std::move(errors));
+  }
+  std::vector<TField*> fields;
+  std::vector<Column> columns;
+  for (int i = 0; i < query.FieldCount(); ++i) {
+    TField* field = query.Fields()->GetField(i);
+    fields.push_back(field);
+    columns.push_back({field->FieldName(), ColumnWidth(*field), IsNumericField(*field),
+                       IsBinaryField(*field), IsTextField(*field)});
+  }
+  std::unique_ptr<ResultWriter> writer = options_.csv ? NewCsvWriter() : NewTableWriter();
+  writer->Header(columns, out_);
+  Flush();
+
+  using Clock = std::chrono::steady_clock;
+  progress_.Start();
+  Clock::time_point next_flush = Clock::now() + kFlushInterval;
+  std::vector<std::string> cells(fields.size());
+  int64_t rows = 0;
+  for (; !query.Eof(); query.Next()) {
+    for (size_t i = 0; i < fields.size(); ++i) cells[i] = FormatCell(*fields[i]);
+    writer->Row(cells, out_);
+    progress_.Update(++rows);
+    if (out_.size() >= kFlushBytes || Clock::now() >= next_flush) {
+      Flush();
+      next_flush = Clock::now() + kFlushInterval;
+    }
+  }
+  progress_.Finish();
+  query.Close();
+  // A reply that broke off shows its message while the rows arrive.
+  std::vector<std::string> errors = messages_->Take();
+  if (!errors.empty()) return Report(std::move(errors));
+  writer->Footer(rows, out_);
+  return true;
+}
+
+void Session::RunTransactionCommand(TransactionCommand command) {
+  const char* done = "";
+  switch (command) {
+    case TransactionCommand::kBegin:
+      rdb_.StartTransaction();
+      done = "transaction started";
+      break;
+    case TransactionCommand::kCommit:
+      rdb_.Commit();
+      done = "committed";
+      break;
+    case TransactionCommand::kRollback:
+      rdb_.Rollback();
+      done = "rolled back";
+      break;
+    case TransactionCommand::kNone:
+      return;
+  }
+  if (!options_.csv) {
+    out_ += done;
+    out_ += '\n';
+  }
+}
+
+bool Session::RunExec(TOrvQuery& query) {
+  query.ExecSQL();
+  std::vector<std::string> errors = messages_->Take();
+  if (errors.empty() && query.RowsAffected() < 0)
+    errors.push_back("the statement did not complete");
+  if (!errors.empty()) return Report(std::move(errors));
+  if (!options_.csv) out_ += std::to_string(query.RowsAffected()) + " rows affected\n";
+  return true;
+}
+
+void Session::Flush() {
+  if (out_.empty()) return;
+  std::fwrite(out_.data(), 1, out_.size(), stdout);
+  std::fflush(stdout);
+  out_.clear();
+}
+
+bool Session::Report(std::vector<std::string> errors) {
+  if (errors.empty()) return true;
+  Flush();
+  for (const std::string& text : errors) std::fprintf(stderr, "orvsql: %s\n", text.c_str());
+  std::fflush(stderr);
+  return false;
+}
+
+}  // namespace orv::orvsql
