@@ -19,6 +19,22 @@ TOrvDataSet::TOrvDataSet(TComponent* owner)
 }
 
 TOrvDataSet::~TOrvDataSet() {
+  DetachDatabase();
+  ClearFieldData(layout_);
+  FreeKeyBuffers();
+}
+
+void TOrvDataSet::SetDatabase(TOrvRDB* value) {
+  if (value == database_) return;
+  DetachDatabase();
+  if (value != nullptr) {
+    value->AddOrvDataSet(this);
+    value->FreeNotification(this);
+  }
+  database_ = value;
+}
+
+void TOrvDataSet::DetachDatabase() {
   if (Active()) SetActive(false);
   StopReader();
   ReleaseConnection();
@@ -27,24 +43,6 @@ TOrvDataSet::~TOrvDataSet() {
     database_->RemoveFreeNotification(this);
     database_ = nullptr;
   }
-  ClearFieldData(layout_);
-  FreeKeyBuffers();
-}
-
-void TOrvDataSet::SetDatabase(TOrvRDB* value) {
-  if (value == database_) return;
-  if (Active()) SetActive(false);
-  StopReader();
-  ReleaseConnection();
-  if (database_ != nullptr) {
-    database_->RemoveOrvDataSet(this);
-    database_->RemoveFreeNotification(this);
-  }
-  if (value != nullptr) {
-    value->AddOrvDataSet(this);
-    value->FreeNotification(this);
-  }
-  database_ = value;
 }
 
 void TOrvDataSet::Notification(TComponent* component, TOperation operation) {

@@ -200,6 +200,9 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
  private:
   // Stops a running reader and waits for it to end.
   void StopReader();
+  // Closes, stops the reader, releases the connection and leaves the
+  // connection component's lists.
+  void DetachDatabase();
   // Closes the dataset's own connection unless it is the transaction's.
   void ReleaseConnection();
   // Drops the transaction's connection after a request failed half-way.

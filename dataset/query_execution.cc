@@ -28,17 +28,6 @@
 namespace orv {
 namespace {
 
-class SQLWaitCursor {
- public:
-  SQLWaitCursor() : saved_(Screen().Cursor()) { Screen().SetCursor(crSQLWait); }
-  ~SQLWaitCursor() { Screen().SetCursor(saved_); }
-  SQLWaitCursor(const SQLWaitCursor&) = delete;
-  SQLWaitCursor& operator=(const SQLWaitCursor&) = delete;
-
- private:
-  TCursor saved_;
-};
-
 // True for a well-formed result line with a negative code: the server
 // answered in full and the connection is still in step.
 bool IsFailureLine(const std::string& reply) {
@@ -124,7 +113,7 @@ void TOrvDataSet::SetActive(bool value) {
 bool TOrvDataSet::ExecuteQuery(bool read_result, const std::string& pattern, TStrings* list,
                                TGetQueryProc get_query, TGetResultsProc get_results) {
   if (database_ == nullptr) return false;
-  SQLWaitCursor cursor;
+  TCursorScope cursor(crSQLWait);
   bool result = false;
   bool out_of_step = false;
   if (database_->InTransaction()) connection_.store(database_->Connect());
@@ -245,7 +234,7 @@ int TOrvDataSet::GetResult(const std::string& reply) {
 
 void TOrvDataSet::WaitTerminate() {
   if (result_state_.load() == kResultComplete) return;
-  SQLWaitCursor cursor;
+  TCursorScope cursor(crSQLWait);
   while (result_state_.load() != kResultComplete) {
     if (result_event_.WaitFor(INFINITE) != wrSignaled) break;
   }

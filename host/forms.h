@@ -98,4 +98,19 @@ class TScreen {
 
 TScreen& Screen();
 
+// Shows `cursor` on the screen for the lifetime of the object and then puts
+// back the cursor that was showing before (also when an exception unwinds).
+class TCursorScope {
+ public:
+  explicit TCursorScope(TCursor cursor) : saved_(Screen().Cursor()) {
+    Screen().SetCursor(cursor);
+  }
+  ~TCursorScope() { Screen().SetCursor(saved_); }
+  TCursorScope(const TCursorScope&) = delete;
+  TCursorScope& operator=(const TCursorScope&) = delete;
+
+ private:
+  TCursor saved_;
+};
+
 }  // namespace orv

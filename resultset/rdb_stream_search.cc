@@ -27,18 +27,6 @@ double KeyNumber(const std::string& text) {
   return StrToFloat(text);
 }
 
-// Shows the SQL-wait cursor for a scope and puts the old one back.
-class SQLWaitCursor {
- public:
-  SQLWaitCursor() : saved_(Screen().Cursor()) { Screen().SetCursor(crSQLWait); }
-  ~SQLWaitCursor() { Screen().SetCursor(saved_); }
-  SQLWaitCursor(const SQLWaitCursor&) = delete;
-  SQLWaitCursor& operator=(const SQLWaitCursor&) = delete;
-
- private:
-  TCursor saved_;
-};
-
 }  // namespace
 
 uint8_t TOrvRDBStream::OwnerResultState() const {
@@ -83,7 +71,7 @@ void TOrvRDBStream::Prior() {
 
 void TOrvRDBStream::Next() {
   if (row_count_.load() == 0) return;
-  SQLWaitCursor cursor;
+  TCursorScope cursor(crSQLWait);
   const int32_t cur = cur_row_.load();
   if (cur == row_count_.load() - 1) {
     WaitForReader([this, cur] {

@@ -27,7 +27,7 @@ struct ParamSpec {
   TDateTime moment = 0;    // kDate, kTime, kDateTime
 };
 
-// The spec, or nullopt with `error` set.
+// The parsed parameter, or nullopt with `error` set.
 std::optional<ParamSpec> ParseParamSpec(std::string_view arg, std::string& error);
 
 }  // namespace orv::orvsql

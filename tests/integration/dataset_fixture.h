@@ -10,21 +10,12 @@
 #include "dataset/message_log.h"
 #include "dataset/orv_query.h"
 #include "rdb/orv_rdb.h"
-#include "support/rdbserver_process.h"
+#include "integration/shared_server.h"
 
 namespace orv::test {
 
-class DataSetServerTest : public ::testing::Test {
+class DataSetServerTest : public SharedServerTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<RdbServerProcess>(ORV_RDBSERVER_PATH);
-    ASSERT_TRUE(server_->ok()) << server_->error();
-  }
-  static void TearDownTestSuite() {
-    EXPECT_EQ(server_->Stop(), 0);
-    server_.reset();
-  }
-
   DataSetServerTest() {
     rdb_.SetAddress("127.0.0.1");
     rdb_.SetPort(server_->port());
@@ -45,11 +36,8 @@ class DataSetServerTest : public ::testing::Test {
     return q.RowsAffected();
   }
 
-  static std::unique_ptr<RdbServerProcess> server_;
   orv::testing::MessageLog log_;
   TOrvRDB rdb_{nullptr};
 };
-
-inline std::unique_ptr<RdbServerProcess> DataSetServerTest::server_;
 
 }  // namespace orv::test

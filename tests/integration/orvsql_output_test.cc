@@ -5,22 +5,13 @@
 #include <memory>
 
 #include "integration/orvsql_process.h"
-#include "support/rdbserver_process.h"
+#include "integration/shared_server.h"
 
 namespace orv::test {
 namespace {
 
-class OrvsqlOutputTest : public ::testing::Test {
+class OrvsqlOutputTest : public SharedServerTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<RdbServerProcess>(ORV_RDBSERVER_PATH);
-    ASSERT_TRUE(server_->ok()) << server_->error();
-  }
-  static void TearDownTestSuite() {
-    EXPECT_EQ(server_->Stop(), 0);
-    server_.reset();
-  }
-
   // orvsql with the server's port and --quiet before `args`.
   static OrvsqlResult Run(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), {"--port", std::to_string(server_->port()), "--quiet"});
@@ -34,10 +25,8 @@ class OrvsqlOutputTest : public ::testing::Test {
     return r.out;
   }
 
-  static std::unique_ptr<RdbServerProcess> server_;
 };
 
-std::unique_ptr<RdbServerProcess> OrvsqlOutputTest::server_;
 
 TEST_F(OrvsqlOutputTest, CsvShowsEveryValueTypeExactly) {
   Ok({"-c",

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/frame_client.h"
-#include "support/rdbserver_process.h"
+#include "integration/shared_server.h"
 
 namespace orv::test {
 
@@ -16,18 +16,8 @@ namespace orv::test {
 enum : int { kText = 4, kImage = 5, kInt = 8, kFloat = 10, kBit = 11, kDateTime = 12,
              kVarchar = 18 };
 
-class ServerTest : public ::testing::Test {
+class ServerTest : public SharedServerTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<RdbServerProcess>(ORV_RDBSERVER_PATH);
-    ASSERT_TRUE(server_->ok()) << server_->error();
-  }
-  // A clean exit also means no sanitizer report from the server.
-  static void TearDownTestSuite() {
-    EXPECT_EQ(server_->Stop(), 0);
-    server_.reset();
-  }
-
   static int port() { return server_->port(); }
 
   // One request on a connection of its own; the result line.
@@ -63,9 +53,7 @@ class ServerTest : public ::testing::Test {
     return rs.rows[0][0];
   }
 
-  static std::unique_ptr<RdbServerProcess> server_;
 };
 
-inline std::unique_ptr<RdbServerProcess> ServerTest::server_;
 
 }  // namespace orv::test
