@@ -6,7 +6,9 @@
 // row is copied in, or the buffer form ("<ms of day>;<day number>") after a
 // value was set. Both forms read back. An empty slot of a number, boolean
 // or date type reads as null. A value too long for its slot is refused with
-// the host's error naming the field, never cut.
+// the host's error naming the field, never cut. Blob values are never
+// copied here: blob streams work on the slot itself.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -14,6 +16,7 @@
 #include "dataset/orv_dataset.h"
 #include "host/datetime.h"
 #include "host/sysutils.h"
+#include "resultset/blob_stream.h"
 
 namespace orv {
 namespace {
@@ -225,15 +228,34 @@ void TOrvDataSet::SetFieldData(TField* field, const void* buffer) {
 
 std::unique_ptr<TStream> TOrvDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
   const TFieldInf& entry = *LayoutOf(field);
-  if (mode != bmRead) throw EOrvDataSetException(sNotSupported);
-  std::string value;
-  const TRecordBuffer record = FieldBuffer();
-  if (record != nullptr && IsBlobColumn(entry.FieldType)) {
-    const TBlobSlot blob = ReadBlobSlot(record + entry.Offset);
-    if (const std::string* stored = blob_table_.Value(blob.handle); stored != nullptr && blob.length > 0)
-      value = stored->substr(0, static_cast<size_t>(blob.length));
+  if (!IsBlobColumn(entry.FieldType))
+    DatabaseErrorFmt("Field '%s' is not a blob field", field->DisplayName());
+  TRecordBuffer record = FieldBuffer();
+  if (mode != bmRead) {
+    // Writing follows the rules of SetFieldData: only while editing, never
+    // a read-only field, and into the record an edit changes.
+    const TDataSetState state = State();
+    if (!key_active_ && state != dsEdit && state != dsInsert && state != dsSetKey &&
+        state != dsFilter && state != dsNewValue && state != dsInternalCalc)
+      DatabaseError(SNotEditing);
+    if (field->ReadOnly() && state != dsSetKey && state != dsFilter)
+      DatabaseErrorFmt(SFieldReadOnly, field->DisplayName());
+    record = key_active_ ? key_buffer_ : ActiveBuffer();
   }
-  return std::make_unique<TStringStream>(value);
+  auto stream = std::make_unique<TZozudBlobStream>(field, &entry, mode, record, this, &blob_table_);
+  if (record == nullptr) return stream;
+  char* slot = record + entry.Offset;
+  if (mode == bmWrite) {
+    // A write replaces the value: the slot starts over on an empty block of
+    // its own, and the value it referred to stays untouched for others.
+    TBlobSlot blob = ReadBlobSlot(slot);
+    blob.handle = blob_table_.NewBlock();
+    blob.length = 0;
+    WriteBlobSlot(slot, blob);
+  } else {
+    stream->SetSize(std::max<int32_t>(ReadBlobSlot(slot).length, 0));
+  }
+  return stream;
 }
 
 std::string TOrvDataSet::GetFieldValue(TCompactStrings& store, int index, int row) {

@@ -1,15 +1,24 @@
 // The framing operations of TOrvRDB: frames in and out of a connection, timed
 // transfers, readiness waits and the result line.
 //
-// Every transfer (`Writen`, `Readn`) runs under the socket-list lock, so a
-// handle is looked up and used while no other thread can close its socket:
-// the descriptor cannot be swapped for a newer connection's in between.
-// `WaitForData` looks the descriptor up under the lock but waits without it,
-// so a slow server never holds up the component's other connections; should
-// the connection be closed meanwhile, the wait reports readiness of a
-// descriptor that may belong to someone else, which is harmless: it reads
-// nothing, and the transfer that follows looks the handle up again and finds
-// it gone.
+// Connections are shared between threads: the application's thread may
+// disconnect a handle while a dataset's reader waits or reads on it. The
+// socket list holds a std::shared_ptr to each socket, and every transfer and
+// wait takes its own reference under the list lock, then works without the
+// lock. The invariants:
+//   - A descriptor is closed only by the socket's destructor, when the last
+//     reference goes, so it is never closed under a poll, send or recv, and
+//     a wait can never watch a newer connection that was given the same
+//     descriptor number.
+//   - Leaving the list (Disconnect, Drop) shuts the socket down: a poll on
+//     it returns at once, and a recv or send fails. The transfer then finds
+//     its handle gone from the list and reports "error 9" (EBADF), as for
+//     any unknown handle; a wait on it ends reporting readiness, so the read
+//     that follows reports the same.
+//   - The list lock is held only for look-ups and list changes, never across
+//     a wait, so a silent server holds up nothing but its own waiters.
+//   - Writes to one connection take the socket's own lock, so frames from
+//     two threads never interleave. Reads need no lock of their own.
 //
 // Transfers never block past their time-out: the socket is left in blocking
 // mode, each call is made non-blocking (MSG_DONTWAIT) and waits are poll
@@ -34,6 +43,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr const char* kCloseCommand = "CLOSE;;;0;\n";
+
 [[noreturn]] void RaiseIOError(const char* direction, int error) {
   throw EOrvRDBException(
       Format(sSocketIOError, direction, error, SystemErrorText(error)));
@@ -53,6 +64,65 @@ int PollUntil(int fd, short events, Clock::time_point deadline) {
   }
 }
 
+// What one transfer moved, and what stopped it.
+struct TTransfer {
+  int bytes = 0;
+  int error = 0;        // the error number of a failed call
+  bool closed = false;  // the peer closed the connection (recv gave 0)
+};
+
+// Writes up to `count` bytes within `timeout_ms`, holding the socket's lock.
+TTransfer WriteTo(TZozudSocket& connection, const void* buffer, int count, int timeout_ms) {
+  connection.Lock();
+  struct Unlock {
+    TZozudSocket& s;
+    ~Unlock() { s.Unlock(); }
+  } unlock{connection};
+  const int fd = connection.SocketHandle();
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  const char* bytes = static_cast<const char*>(buffer);
+  TTransfer done;
+  while (done.bytes < count) {
+    ssize_t n = send(fd, bytes + done.bytes, static_cast<size_t>(count - done.bytes),
+                     MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+      done.bytes += static_cast<int>(n);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (!WouldBlock(errno)) {
+      done.error = errno;
+      break;
+    }
+    if (Clock::now() >= deadline || PollUntil(fd, POLLOUT, deadline) <= 0) break;
+  }
+  return done;
+}
+
+// Reads what arrives within `timeout_ms`, at most `count` (> 0) bytes.
+TTransfer ReadFrom(TZozudSocket& connection, void* buffer, int count, int timeout_ms) {
+  const int fd = connection.SocketHandle();
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  TTransfer done;
+  for (;;) {
+    ssize_t n = recv(fd, buffer, static_cast<size_t>(count), MSG_DONTWAIT);
+    if (n > 0) {
+      done.bytes = static_cast<int>(n);
+      return done;
+    }
+    if (n == 0) {
+      done.closed = true;
+      return done;
+    }
+    if (errno == EINTR) continue;
+    if (!WouldBlock(errno)) {
+      done.error = errno;
+      return done;
+    }
+    if (Clock::now() >= deadline || PollUntil(fd, POLLIN, deadline) <= 0) return done;
+  }
+}
+
 }  // namespace
 
 int TOrvRDB::EffectiveTimeOut() const {
@@ -60,11 +130,10 @@ int TOrvRDB::EffectiveTimeOut() const {
   return timeout > 0 ? timeout : kMinTimeOut;
 }
 
-int TOrvRDB::DescriptorOf(int socket) {
-  if (socket < 0) return -1;
-  if (socket == default_id_) return default_socket_.SocketHandle();
+TOrvRDB::TConnection TOrvRDB::Find(int socket) {
+  std::lock_guard guard(sockets_lock_);
   auto it = sockets_.find(socket);
-  return it == sockets_.end() ? -1 : it->second->SocketHandle();
+  return it == sockets_.end() ? nullptr : it->second;
 }
 
 int TOrvRDB::Send(int socket, const std::string& message) {
@@ -91,6 +160,11 @@ int TOrvRDB::Send(int socket, const std::string& message) {
   return total;
 }
 
+void TOrvRDB::SendClose(TZozudSocket& connection) {
+  const std::string frame = EncodeFrame(kCloseCommand);
+  WriteTo(connection, frame.data(), static_cast<int>(frame.size()), EffectiveTimeOut());
+}
+
 std::string TOrvRDB::Receive(int socket) {
   TFrameReader reader;
   while (!reader.Complete()) {
@@ -106,52 +180,35 @@ std::string TOrvRDB::Receive(int socket) {
 }
 
 int TOrvRDB::Writen(int socket, const void* buffer, int count) {
-  std::lock_guard guard(sockets_lock_);
-  int fd = DescriptorOf(socket);
-  if (fd < 0) RaiseIOError(sSocketWrite, EBADF);
-  auto deadline = Clock::now() + std::chrono::milliseconds(EffectiveTimeOut());
-  const char* bytes = static_cast<const char*>(buffer);
-  int done = 0;
-  while (done < count) {
-    ssize_t n = send(fd, bytes + done, static_cast<size_t>(count - done),
-                     MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n >= 0) {
-      done += static_cast<int>(n);
-      continue;
-    }
-    if (errno == EINTR) continue;
-    if (!WouldBlock(errno)) RaiseIOError(sSocketWrite, errno);
-    if (Clock::now() >= deadline || PollUntil(fd, POLLOUT, deadline) <= 0) break;
+  TConnection connection = Find(socket);
+  if (connection == nullptr) RaiseIOError(sSocketWrite, EBADF);
+  const TTransfer done = WriteTo(*connection, buffer, count, EffectiveTimeOut());
+  if (done.error != 0) {
+    // Shut down because its handle was disconnected meanwhile.
+    RaiseIOError(sSocketWrite, Find(socket) == connection ? done.error : EBADF);
   }
-  return done;
+  return done.bytes;
 }
 
 int TOrvRDB::Readn(int socket, void* buffer, int count) {
-  std::lock_guard guard(sockets_lock_);
-  int fd = DescriptorOf(socket);
-  if (fd < 0) RaiseIOError(sSocketRead, EBADF);
+  TConnection connection = Find(socket);
+  if (connection == nullptr) RaiseIOError(sSocketRead, EBADF);
   if (count <= 0) return 0;
-  auto deadline = Clock::now() + std::chrono::milliseconds(EffectiveTimeOut());
-  for (;;) {
-    ssize_t n = recv(fd, buffer, static_cast<size_t>(count), MSG_DONTWAIT);
-    if (n > 0) return static_cast<int>(n);
-    if (n == 0) throw EOrvRDBException(sConnectionClosed);
-    if (errno == EINTR) continue;
-    if (!WouldBlock(errno)) RaiseIOError(sSocketRead, errno);
-    if (Clock::now() >= deadline || PollUntil(fd, POLLIN, deadline) <= 0) return 0;
+  const TTransfer done = ReadFrom(*connection, buffer, count, EffectiveTimeOut());
+  if (done.error != 0 || done.closed) {
+    if (Find(socket) != connection) RaiseIOError(sSocketRead, EBADF);
+    if (done.closed) throw EOrvRDBException(sConnectionClosed);
+    RaiseIOError(sSocketRead, done.error);
   }
+  return done.bytes;
 }
 
 bool TOrvRDB::WaitForData(int socket, int timeout_ms, TWaitType wait_type) {
-  int fd;
-  {
-    std::lock_guard guard(sockets_lock_);
-    fd = DescriptorOf(socket);
-  }
-  if (fd < 0) return false;
+  TConnection connection = Find(socket);
+  if (connection == nullptr) return false;
   auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
   short events = wait_type == wtRead ? POLLIN : POLLOUT;
-  return PollUntil(fd, events, deadline) > 0;
+  return PollUntil(connection->SocketHandle(), events, deadline) > 0;
 }
 
 int TOrvRDB::GetResult(const std::string& reply) {

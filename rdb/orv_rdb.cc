@@ -1,5 +1,7 @@
 #include "rdb/orv_rdb.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <mutex>
 
@@ -9,7 +11,6 @@ namespace orv {
 
 namespace {
 
-constexpr const char* kCloseCommand = "CLOSE;;;0;\n";
 constexpr const char* kTranCommand = "TRAN;;;0;\n";
 constexpr const char* kCommitCommand = "COMMIT;;;0;\n";
 constexpr const char* kRollbackCommand = "ROLLBACK;;;0;\n";
@@ -18,11 +19,15 @@ bool SentWhole(int sent, const std::string& message) {
   return sent >= 0 && static_cast<size_t>(sent) == FramedSize(message.size());
 }
 
+// Wakes every wait and transfer on a socket that left the list; its
+// descriptor stays open until the last of them lets go of the socket.
+void ShutDown(TZozudSocket& connection) {
+  shutdown(connection.SocketHandle(), SHUT_RDWR);
+}
+
 }  // namespace
 
-TOrvRDB::TOrvRDB(TComponent* owner) : TComponent(owner) {
-  default_socket_.SetAsyncStyles(0);
-}
+TOrvRDB::TOrvRDB(TComponent* owner) : TComponent(owner) {}
 
 TOrvRDB::~TOrvRDB() {
   std::vector<IOrvRDBDataSet*> datasets;
@@ -32,29 +37,33 @@ TOrvRDB::~TOrvRDB() {
   }
   for (IOrvRDBDataSet* dataset : datasets) dataset->CloseForDatabase();
 
+  // The default connection goes without a word; the others say goodbye.
+  int default_id;
+  {
+    std::lock_guard guard(sockets_lock_);
+    default_id = default_id_;
+  }
+  Drop(default_id);
   std::vector<int> handles;
   {
     std::lock_guard guard(sockets_lock_);
-    if (default_socket_.Connected()) default_socket_.Close();
-    default_id_ = -1;
     for (const auto& entry : sockets_) handles.push_back(entry.first);
   }
   for (int handle : handles) Disconnect(handle);
 }
 
-void TOrvRDB::Drop(int socket) {
+TOrvRDB::TConnection TOrvRDB::Unlist(int socket) {
   std::lock_guard guard(sockets_lock_);
-  if (socket < 0) return;
-  if (socket == default_id_) {
-    default_id_ = -1;
-    default_socket_.Close();
-    return;
-  }
   auto it = sockets_.find(socket);
-  if (it == sockets_.end()) return;
-  std::unique_ptr<TZozudSocket> gone = std::move(it->second);
+  if (it == sockets_.end()) return nullptr;
+  TConnection gone = std::move(it->second);
   sockets_.erase(it);
-  gone->Close();
+  if (socket == default_id_) default_id_ = -1;
+  return gone;
+}
+
+void TOrvRDB::Drop(int socket) {
+  if (TConnection gone = Unlist(socket)) ShutDown(*gone);
 }
 
 int TOrvRDB::Connect() {
@@ -69,18 +78,15 @@ int TOrvRDB::Connect() {
 
 int TOrvRDB::OpenConnection(bool as_default) {
   catalog_fetch_ = false;
+  auto socket = std::make_shared<TZozudSocket>();
+  socket->SetAsyncStyles(0);
+  socket->Open(host_, address_, service_, static_cast<uint16_t>(port_));
   int handle;
-  if (as_default) {
-    default_socket_.Open(host_, address_, service_, static_cast<uint16_t>(port_));
-    std::lock_guard guard(sockets_lock_);
-    handle = default_id_ = next_id_++;
-  } else {
-    auto socket = std::make_unique<TZozudSocket>();
-    socket->SetAsyncStyles(0);
-    socket->Open(host_, address_, service_, static_cast<uint16_t>(port_));
+  {
     std::lock_guard guard(sockets_lock_);
     handle = next_id_++;
     sockets_.emplace(handle, std::move(socket));
+    if (as_default) default_id_ = handle;
   }
   if (server_type_ == svNTServer) {
     std::string login = "CONNECT;" + db_user_id_ + ";" + db_password_ + ";" +
@@ -101,28 +107,17 @@ int TOrvRDB::OpenConnection(bool as_default) {
 }
 
 void TOrvRDB::Disconnect(int socket) {
-  std::lock_guard guard(sockets_lock_);
-  TZozudSocket* found = nullptr;
-  if (socket >= 0 && socket == default_id_) {
-    found = &default_socket_;
-  } else if (auto it = sockets_.find(socket); it != sockets_.end()) {
-    found = it->second.get();
-  }
-  if (found == nullptr) return;
-  if (found->Connected() && server_type_ == svUNIX) {
-    try {
-      Send(socket, kCloseCommand);
-    } catch (const EOrvRDBException&) {
-      // The connection is closed either way; a gone peer needs no farewell.
-    }
-  }
-  Drop(socket);
+  // Taken off the list first, so only one caller says goodbye, and no other
+  // transfer can start on it while it does.
+  TConnection gone = Unlist(socket);
+  if (gone == nullptr) return;
+  if (gone->Connected() && server_type_ == svUNIX) SendClose(*gone);
+  ShutDown(*gone);
 }
 
 bool TOrvRDB::Connected(int socket) {
-  if (socket < 0) return false;
   std::lock_guard guard(sockets_lock_);
-  return socket == default_id_ || sockets_.contains(socket);
+  return sockets_.contains(socket);
 }
 
 bool TOrvRDB::CheckDefaultSocket(int socket) {
@@ -130,7 +125,10 @@ bool TOrvRDB::CheckDefaultSocket(int socket) {
   return socket == default_id_;
 }
 
-bool TOrvRDB::Active() { return default_socket_.Connected(); }
+bool TOrvRDB::Active() {
+  std::lock_guard guard(sockets_lock_);
+  return default_id_ >= 0;
+}
 
 void TOrvRDB::StartTransaction() {
   if (in_transaction_) {

@@ -4,8 +4,9 @@
 // (`Connect`), frames every message sent or read on them (`Send`,
 // `Receive`), sends the connection commands (log-in, close, and the three
 // transaction commands) and keeps the list of datasets bound to it. It owns
-// its default socket (the connection of a user transaction), every socket it
-// handed out and has not yet closed, its two locks and its two name caches.
+// every socket it handed out and has not yet closed (the default socket, the
+// connection of a user transaction, among them), sharing each with the
+// transfers and waits running on it; its two locks and its two name caches.
 //
 // Connection handles are small integers that are never handed out twice
 // while the component lives, so a stale handle names no connection at all
@@ -139,12 +140,21 @@ class TOrvRDB : public TComponent {
   static constexpr int kMinTimeOut = 100;
 
  private:
-  // The descriptor behind a handle, or -1. Caller holds sockets_lock_.
-  int DescriptorOf(int socket);
+  using TConnection = std::shared_ptr<TZozudSocket>;
+
+  // The socket behind a handle, or nullptr. The caller keeps the socket
+  // alive for as long as it holds the result, without any lock.
+  TConnection Find(int socket);
+  // Frames the close command onto a connection that already left the list;
+  // a failure is ignored, the connection goes either way.
+  void SendClose(TZozudSocket& connection);
   // Opens a connection (the default socket or a new listed one) and logs in
   // behind an NT server; -1 when the log-in could not be written.
   int OpenConnection(bool as_default);
-  // Closes a connection without a word to the server and forgets its handle.
+  // Takes a handle off the list; its socket, or nullptr for an unknown one.
+  TConnection Unlist(int socket);
+  // Forgets a handle and shuts its socket down without a word to the
+  // server, which wakes every wait on it. The list's reference goes here.
   void Drop(int socket);
   int EffectiveTimeOut() const;
   // Raises sCantChangeWhileActive while the default socket is open.
@@ -159,12 +169,13 @@ class TOrvRDB : public TComponent {
 
   std::vector<IOrvRDBDataSet*> datasets_;  // protected by datasets_lock_
   TCriticalSection datasets_lock_;
-  TZozudSocket default_socket_;
+  // Every open connection by handle, the default one (a user transaction's)
+  // included. A transfer or wait holds its own reference, so a socket's
+  // descriptor is closed only when the last user lets go.
+  std::map<int, TConnection> sockets_;  // protected by sockets_lock_
   int default_id_ = -1;  // protected by sockets_lock_
-  std::map<int, std::unique_ptr<TZozudSocket>> sockets_;  // protected by sockets_lock_
   int next_id_ = 0;  // protected by sockets_lock_
-  // Guards the socket list and the default handle, and is held around every
-  // single transfer.
+  // Guards the socket list and the default handle; never held across a wait.
   TCriticalSection sockets_lock_;
   TStringList table_names_;
   TStringList proc_names_;

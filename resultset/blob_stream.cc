@@ -31,7 +31,7 @@ TZozudBlobStream::~TZozudBlobStream() {
 
 int64_t TZozudBlobStream::Read(void* buffer, int64_t count) {
   if (count < 0) throw Exception("TZozudBlobStream.Read can't read negative byte count");
-  if (count == 0) return 0;
+  if (count == 0 || buffer_ == nullptr) return 0;
   const TBlobSlot slot = ReadBlobSlot(Slot());
   if (slot.length < 1) return 0;
   const std::string* value = blobs_->Value(slot.handle);
@@ -47,7 +47,7 @@ int64_t TZozudBlobStream::Read(void* buffer, int64_t count) {
 
 int64_t TZozudBlobStream::Write(const void* buffer, int64_t count) {
   if (count < 0) throw Exception("TZozudBlobStream.Write can't write negative byte count");
-  if (count == 0) return 0;
+  if (count == 0 || buffer_ == nullptr) return 0;
   // No byte lies before the start, and a slot length is 32 bits.
   if (position_ < 0 || position_ > std::numeric_limits<int32_t>::max() - count) return 0;
   TBlobSlot slot = ReadBlobSlot(Slot());

@@ -10,7 +10,8 @@
 // Positions are not limited: a seek may go before the start or past the
 // end. A read outside the value gives nothing; a write before the start
 // writes nothing; a write past the end extends the value, the gap filled
-// with zero bytes.
+// with zero bytes. A stream made without a record buffer (a closed
+// dataset) reads and writes nothing.
 //
 // Destroying a stream that wrote marks the field modified and tells the
 // dataset (deFieldChange); a failure there is shown to the user.
