@@ -3,36 +3,25 @@
 // and write at odd positions without leaving the value.
 #include <gtest/gtest.h>
 
-#include "dataset/message_log.h"
-#include "dataset/orv_query.h"
+#include "dataset/scripted_query.h"
 #include "host/blobfield.h"
-#include "rdb/orv_rdb.h"
-#include "tests/support/scripted_peer.h"
 
 namespace orv {
 namespace {
 
 using testing::Column;
-using testing::MessageLog;
-using testing::PeerScript;
-using testing::ScriptedPeer;
 using testing::Value;
 
 const std::string kImage("\0;1;\0\xff;", 7);
 const std::string kMemo("line;one\0two;", 13);
 
-class BlobFieldTest : public ::testing::Test {
+class BlobFieldTest : public testing::ScriptedQueryTest {
  protected:
   void SetUp() override {
     const std::string reply = Column(5, "B", 16) + Column(4, "M", 16) + Column(8, "I", 11) +
                               Value(kImage) + Value(kMemo) + Value("1") +
                               Value("") + Value("") + Value("2") + "EOF;";
-    peer_.Add(PeerScript().ReadFrames(1).WriteFrame("3;OK").WriteFrame(reply).ReadFrames(1));
-    rdb_.SetAddress("127.0.0.1");
-    rdb_.SetPort(peer_.Port());
-    query_.SetDatabase(&rdb_);
-    query_.SQL()->Add("select * from T");
-    query_.Open();
+    OpenWith(3, reply);
     ASSERT_TRUE(query_.Active()) << log_.Texts();
     query_.WaitTerminate();
   }
@@ -44,10 +33,6 @@ class BlobFieldTest : public ::testing::Test {
     return bytes;
   }
 
-  ScriptedPeer peer_;
-  MessageLog log_;
-  TOrvRDB rdb_{nullptr};
-  TOrvQuery query_{nullptr};
 };
 
 TEST_F(BlobFieldTest, ValuesWithSeparatorsAndNulBytesReadWhole) {

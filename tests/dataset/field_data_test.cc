@@ -2,22 +2,16 @@
 // writing them back in edit state, and the refusals.
 #include <gtest/gtest.h>
 
-#include "dataset/message_log.h"
-#include "dataset/orv_query.h"
+#include "dataset/scripted_query.h"
 #include "host/datetime.h"
-#include "rdb/orv_rdb.h"
-#include "tests/support/scripted_peer.h"
 
 namespace orv {
 namespace {
 
 using testing::Column;
-using testing::MessageLog;
-using testing::PeerScript;
-using testing::ScriptedPeer;
 using testing::Value;
 
-class FieldDataTest : public ::testing::Test {
+class FieldDataTest : public testing::ScriptedQueryTest {
  protected:
   void SetUp() override {
     const std::string reply =
@@ -27,20 +21,11 @@ class FieldDataTest : public ::testing::Test {
         Value("T") + Value("memo;text") + Value("-3") +
         Value("") + Value("") + Value("") + Value("") + Value("") + Value("") + Value("") +
         "EOF;";
-    peer_.Add(PeerScript().ReadFrames(1).WriteFrame("7;OK").WriteFrame(reply).ReadFrames(1));
-    rdb_.SetAddress("127.0.0.1");
-    rdb_.SetPort(peer_.Port());
-    query_.SetDatabase(&rdb_);
-    query_.SQL()->Add("select * from T");
-    query_.Open();
+    OpenWith(7, reply);
     ASSERT_TRUE(query_.Active()) << log_.Texts();
   }
   TField* F(const char* name) { return query_.FieldByName(name); }
 
-  ScriptedPeer peer_;
-  MessageLog log_;
-  TOrvRDB rdb_{nullptr};
-  TOrvQuery query_{nullptr};
 };
 
 TEST_F(FieldDataTest, EveryTypeReadsWithSignsAndNulls) {
