@@ -16,7 +16,7 @@
 #include "server/session.h"
 #include "server/sqlite_backend.h"
 
-namespace orv {
+namespace orv::server {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -107,7 +107,7 @@ void BM_OpenPartThousandRows(benchmark::State& state) {
 BENCHMARK(BM_OpenPartThousandRows)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
-}  // namespace orv
+}  // namespace orv::server
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

@@ -15,7 +15,7 @@
 #include "server/request_parser.h"
 #include "server/result_table.h"
 
-namespace orv {
+namespace orv::server {
 
 // Result of a backend call: ok, or a negative code and the database's own
 // message.
@@ -56,4 +56,4 @@ class Backend {
   virtual void Interrupt() = 0;
 };
 
-}  // namespace orv
+}  // namespace orv::server

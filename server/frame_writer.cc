@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cstdio>
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -63,4 +63,4 @@ void FrameWriter::Flush() {
   if (frame_start_ != std::string::npos) frame_start_ = 0;
 }
 
-}  // namespace orv
+}  // namespace orv::server

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace orv {
+namespace orv::server {
 
 // Destination of the framed bytes: a socket, or a string in tests.
 // Write throws (any std::exception) when the bytes cannot be delivered.
@@ -50,4 +50,4 @@ class FrameWriter {
   std::size_t frame_start_ = std::string::npos;  // header offset of the open frame
 };
 
-}  // namespace orv
+}  // namespace orv::server

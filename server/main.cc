@@ -9,7 +9,7 @@
 
 namespace {
 
-orv::Server* g_server = nullptr;
+orv::server::Server* g_server = nullptr;
 
 extern "C" void OnStopSignal(int) {
   if (g_server) g_server->Stop();
@@ -20,17 +20,17 @@ extern "C" void OnStopSignal(int) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
-  auto options = orv::ParseOptions(args, &error);
+  auto options = orv::server::ParseOptions(args, &error);
   if (!options) {
     std::fprintf(stderr, "rdbserver: %s (see --help)\n", error.c_str());
     return 2;
   }
   if (options->help) {
-    std::fputs(orv::HelpText(), stdout);
+    std::fputs(orv::server::HelpText(), stdout);
     return 0;
   }
   std::signal(SIGPIPE, SIG_IGN);
-  orv::Server server(*options);
+  orv::server::Server server(*options);
   if (!server.Start(&error)) {
     std::fprintf(stderr, "rdbserver: %s\n", error.c_str());
     return 1;

@@ -3,7 +3,7 @@
 #include <arpa/inet.h>
 #include <charconv>
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -103,4 +103,4 @@ closed, and it exits with status 0. Bad arguments exit with status 2.
 )";
 }
 
-}  // namespace orv
+}  // namespace orv::server

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace orv {
+namespace orv::server {
 
 struct ServerOptions {
   std::string address = "127.0.0.1";
@@ -27,4 +27,4 @@ std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
 
 const char* HelpText();
 
-}  // namespace orv
+}  // namespace orv::server

@@ -3,7 +3,7 @@
 #include <cassert>
 #include <charconv>
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -204,4 +204,4 @@ bool RequestParser::ParseEntries(std::string* error) {
   return true;
 }
 
-}  // namespace orv
+}  // namespace orv::server

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace orv {
+namespace orv::server {
 
 struct ParamEntry {
   char direction = 'I';   // 'I', 'O' or 'U' as sent
@@ -90,4 +90,4 @@ class RequestParser {
   std::string fatal_;          // set once the stream is lost
 };
 
-}  // namespace orv
+}  // namespace orv::server

@@ -7,7 +7,7 @@
 
 #include "server/value_text.h"
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -257,4 +257,4 @@ void ResultTable::Write(FrameWriter* out) const {
   out->EndData();
 }
 
-}  // namespace orv
+}  // namespace orv::server

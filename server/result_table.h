@@ -33,7 +33,7 @@
 
 #include "server/frame_writer.h"
 
-namespace orv {
+namespace orv::server {
 
 struct ColumnDecl {
   std::string name;
@@ -103,4 +103,4 @@ class ResultTable {
   std::size_t values_ = 0;
 };
 
-}  // namespace orv
+}  // namespace orv::server

@@ -11,7 +11,7 @@
 #include "server/session.h"
 #include "server/sqlite_backend.h"
 
-namespace orv {
+namespace orv::server {
 
 Server::Server(ServerOptions options) : options_(std::move(options)) {
   int fds[2];
@@ -183,4 +183,4 @@ void Server::RunSession(Connection* conn, SocketStream* stream) {
   }
 }
 
-}  // namespace orv
+}  // namespace orv::server

@@ -22,7 +22,7 @@
 #include "server/options.h"
 #include "server/socket.h"
 
-namespace orv {
+namespace orv::server {
 
 class Server {
  public:
@@ -67,4 +67,4 @@ class Server {
   std::list<std::unique_ptr<Connection>> connections_;  // protected by mu_
 };
 
-}  // namespace orv
+}  // namespace orv::server

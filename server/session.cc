@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -65,4 +65,4 @@ Session::Summary Session::Handle(const Request& request) {
   return Reply(Outcome::Error(-1, "unknown command '" + cmd + "'"), 0);
 }
 
-}  // namespace orv
+}  // namespace orv::server

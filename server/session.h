@@ -15,7 +15,7 @@
 #include "server/frame_writer.h"
 #include "server/request_parser.h"
 
-namespace orv {
+namespace orv::server {
 
 class Session {
  public:
@@ -45,4 +45,4 @@ class Session {
   FrameWriter* out_;
 };
 
-}  // namespace orv
+}  // namespace orv::server

@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace orv {
+namespace orv::server {
 
 void Fd::Reset() {
   if (fd_ >= 0) ::close(fd_);
@@ -114,4 +114,4 @@ void SocketStream::Write(std::string_view bytes) {
   }
 }
 
-}  // namespace orv
+}  // namespace orv::server

@@ -15,7 +15,7 @@
 
 #include "server/frame_writer.h"
 
-namespace orv {
+namespace orv::server {
 
 class Fd {
  public:
@@ -87,4 +87,4 @@ class SocketStream : public ByteSink {
   int timeout_ms_;
 };
 
-}  // namespace orv
+}  // namespace orv::server

@@ -9,7 +9,7 @@
 
 #include "server/value_text.h"
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -287,4 +287,4 @@ Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry
   return result;
 }
 
-}  // namespace orv
+}  // namespace orv::server

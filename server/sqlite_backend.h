@@ -22,7 +22,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace orv {
+namespace orv::server {
 
 class SqliteBackend : public Backend {
  public:
@@ -77,4 +77,4 @@ class SqliteBackend : public Backend {
   std::chrono::steady_clock::time_point busy_since_;  // start of the current wait
 };
 
-}  // namespace orv
+}  // namespace orv::server

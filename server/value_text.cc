@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-namespace orv {
+namespace orv::server {
 
 namespace {
 
@@ -180,4 +180,4 @@ std::string FormatReal(double value, std::size_t max_plain) {
   return std::string(buf, general.ptr);
 }
 
-}  // namespace orv
+}  // namespace orv::server

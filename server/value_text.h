@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace orv {
+namespace orv::server {
 
 // Column and parameter type codes: the decimal ordinals the client reads.
 enum TypeCode : int {
@@ -54,4 +54,4 @@ std::optional<std::string> IsoDateToWire(std::string_view iso);
 // when that takes at most max_plain characters, exponent form otherwise.
 std::string FormatReal(double value, std::size_t max_plain);
 
-}  // namespace orv
+}  // namespace orv::server

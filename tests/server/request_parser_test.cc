@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace orv {
+namespace orv::server {
 namespace {
 
 using Status = RequestParser::Status;
@@ -148,4 +148,4 @@ TEST(RequestParserTest, LostFramingIsFatal) {
 }
 
 }  // namespace
-}  // namespace orv
+}  // namespace orv::server

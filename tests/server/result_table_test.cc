@@ -6,7 +6,7 @@
 
 #include "server/value_text.h"
 
-namespace orv {
+namespace orv::server {
 namespace {
 
 class StringSink : public ByteSink {
@@ -112,4 +112,4 @@ TEST(ResultTableTest, LongResultsSplitIntoFullFramesNeverEmpty) {
 }
 
 }  // namespace
-}  // namespace orv
+}  // namespace orv::server

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
-namespace orv {
+namespace orv::server {
 namespace {
 
 TEST(ValueTextTest, WireDatesBecomeIsoAndBack) {
@@ -78,4 +78,4 @@ TEST(ValueTextTest, ParametersDecodeByTypeCode) {
 }
 
 }  // namespace
-}  // namespace orv
+}  // namespace orv::server
