@@ -17,6 +17,7 @@
 // can read a stale frame as its answer.
 #include <cassert>
 #include <exception>
+#include <system_error>
 
 #include "dataset/orv_dataset.h"
 #include "dataset/request_text.h"
@@ -201,8 +202,15 @@ bool TOrvDataSet::GetSQLResults(int col_count, const std::string&, TStrings*) {
       result_state_.store(kResultComplete);
     } else {
       result_state_.store(kResultColumnsPending);
-      result_thread_ = std::make_unique<TDataResultThread>(this, stream_.get());
-      result_thread_->Start();
+      auto reader = std::make_unique<TDataResultThread>(this, stream_.get());
+      try {
+        reader->Start();
+      } catch (const std::system_error&) {
+        // No reader will ever signal: fail the open instead of waiting.
+        result_state_.store(kResultComplete);
+        throw EOrvDataSetException(sNoReader);
+      }
+      result_thread_ = std::move(reader);
       while (result_state_.load() == kResultColumnsPending) {
         if (result_event_.WaitFor(INFINITE) != wrSignaled) break;
       }

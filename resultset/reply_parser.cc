@@ -149,7 +149,10 @@ void TReplyParser::ReadColumnToken(TReplySink& sink, std::string_view token) {
       return;
     case 2: {
       const int32_t length = WireInt(token);
-      if (length < 0 || length > kMaxDeclaredLength) {
+      // A blob column keeps its values apart and takes the same place in the
+      // row text whatever length it declares; peers declare the largest
+      // integer for unbounded text and images.
+      if (!IsBlobColumn(desc_type_) && (length < 0 || length > kMaxDeclaredLength)) {
         Fail(ColumnMessage("length", column_));
         return;
       }

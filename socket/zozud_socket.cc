@@ -224,6 +224,8 @@ void TZozudSocket::FailTransfer(int error, const char* operation) {
 }
 
 int TZozudSocket::SendBuf(const void* buffer, int count) {
+  // A negative count would become a huge length in the system call.
+  if (count < 0) throw EZozudSocketError(Format(sNegativeCount, count, "send"));
   std::lock_guard guard(lock_);
   if (!connected_) return 0;
   ssize_t sent;
@@ -242,6 +244,7 @@ void TZozudSocket::SendText(const std::string& text) {
 }
 
 int TZozudSocket::ReceiveBuf(void* buffer, int count) {
+  if (count < -1) throw EZozudSocketError(Format(sNegativeCount, count, "recv"));
   std::lock_guard guard(lock_);
   if (!connected_) return 0;
   if (count == -1) {

@@ -48,6 +48,8 @@ inline constexpr const char* sNoAddress = "No address specified";
 inline constexpr const char* sSocketAlreadyOpen = "Socket already open";
 inline constexpr const char* sCannotCreateSocket = "Cannot create new socket";
 inline constexpr const char* sCannotListenOnOpen = "Cannot listen on an open socket";
+// A transfer asked for a negative number of bytes.
+inline constexpr const char* sNegativeCount = "Invalid byte count %d on API '%s'";
 // The short text of a failed `Open`.
 inline constexpr const char* sServerNotReady = "Server is not ready";
 
@@ -121,6 +123,8 @@ class TZozudSocket : public TObject {
                          bool client);
 
   // One send/recv each; -1 when the call would block; 0 when not connected.
+  // A negative count raises sNegativeCount and transfers nothing (for
+  // ReceiveBuf, any but -1).
   int SendBuf(const void* buffer, int count);
   void SendText(const std::string& text);
   // With count -1: the number of bytes waiting, nothing consumed.

@@ -56,6 +56,10 @@ TEST(ReplyParser, EndMarkerAndTypeCodes) {
   EXPECT_EQ(Feed("0;A;3;0;2;xyZ3;abcEOF;", 1).log, "C[A|1|4]DF0=xy|RF0=abc|R");
   // Low 7 bits of the type code; 21 to 25 are unknown.
   EXPECT_EQ(Feed("128;A;1;0;25;B;1;0;EOF;", 2).log, "C[A|1|2]C[B|0|2]D");
+  // Text and image columns take 9 places whatever length they declare.
+  EXPECT_EQ(Feed("4;M;2147483647;0;5;I;2147483647;0;3;abc;0;;EOF;", 2).log,
+            "C[M|" + std::to_string(ftMemo) + "|9]C[I|" + std::to_string(ftBlob) +
+                "|9]DF0=abc|F1=|R");
   // Parameters go the other way, not as the inverse: ftSmallint is sent as stInt.
   EXPECT_EQ(GetColumnType("7"), ftSmallint);
   EXPECT_EQ(GetDBTypeCode(ftSmallint), stInt);

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -147,6 +148,20 @@ TEST(ZozudSocket, TransfersMoveBytesAndPeekLeavesThemWaiting) {
   std::unique_ptr<TStream> second = std::make_unique<TStringStream>("second");
   EXPECT_FALSE(idle.SendStream(std::move(second)));
   EXPECT_NE(second, nullptr);
+}
+
+TEST(ZozudSocket, NegativeCountsAreRefusedAndLeaveTheSocketOpen) {
+  ScriptedPeer peer;
+  auto socket = BlockingSocket();
+  ASSERT_TRUE(socket->Open("", "127.0.0.1", "", peer.Port()));
+  char buffer[4];
+  EXPECT_EQ(ErrorOf([&] { socket->SendBuf("x", -1); }), "Invalid byte count -1 on API 'send'");
+  EXPECT_EQ(ErrorOf([&] { socket->ReceiveBuf(buffer, -2); }),
+            "Invalid byte count -2 on API 'recv'");
+  EXPECT_EQ(ErrorOf([&] { socket->ReceiveBuf(buffer, INT32_MIN); }),
+            "Invalid byte count -2147483648 on API 'recv'");
+  EXPECT_TRUE(socket->Connected());
+  EXPECT_EQ(socket->SendBuf("x", 1), 1);
 }
 
 TEST(ZozudSocket, SendingToAVanishedPeerRaisesInsteadOfSignalling) {
