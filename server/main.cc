@@ -1,13 +1,53 @@
 // rdbserver: the RDB server on SQLite. See docs/server.md.
+#include <termios.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "server/options.h"
 #include "server/server.h"
+#include "server/users.h"
 
 namespace {
+
+// --hash-password: the password comes from standard input (typed without
+// echo at a terminal), never from the command line, where other users of
+// the machine could read it.
+int HashPassword(const std::string& user) {
+  const bool terminal = ::isatty(STDIN_FILENO);
+  termios saved{};
+  if (terminal) {
+    std::fputs("Password: ", stderr);
+    ::tcgetattr(STDIN_FILENO, &saved);
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  }
+  std::string password;
+  const bool read = static_cast<bool>(std::getline(std::cin, password));
+  if (terminal) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    std::fputs("\n", stderr);
+  }
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  if (!read) {
+    std::fputs("rdbserver: no password on standard input\n", stderr);
+    return 2;
+  }
+  std::string error;
+  const std::string entry = orv::server::UserTable::HashEntry(
+      user, password, orv::server::UserTable::kDefaultIterations, &error);
+  if (entry.empty()) {
+    std::fprintf(stderr, "rdbserver: %s\n", error.c_str());
+    return 2;
+  }
+  std::printf("%s\n", entry.c_str());
+  return 0;
+}
 
 orv::server::Server* g_server = nullptr;
 
@@ -29,6 +69,7 @@ int main(int argc, char** argv) {
     std::fputs(orv::server::HelpText(), stdout);
     return 0;
   }
+  if (!options->hash_password_user.empty()) return HashPassword(options->hash_password_user);
   std::signal(SIGPIPE, SIG_IGN);
   orv::server::Server server(*options);
   if (!server.Start(&error)) {

@@ -73,6 +73,25 @@ std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
         *error = "--idle-timeout needs a number of seconds (0 for no limit)";
         return std::nullopt;
       }
+    } else if (name == "--send-timeout") {
+      if (!take() || !ParseInt(value, 1, 86400, &o.send_timeout_seconds)) {
+        *error = "--send-timeout needs a number of seconds from 1 to 86400";
+        return std::nullopt;
+      }
+    } else if (name == "--users") {
+      if (!take() || value.empty()) {
+        *error = "--users needs the path of the account file";
+        return std::nullopt;
+      }
+      o.users_path = value;
+    } else if (name == "--allow-attach") {
+      o.allow_attach = true;
+    } else if (name == "--hash-password") {
+      if (!take() || value.empty()) {
+        *error = "--hash-password needs a user name";
+        return std::nullopt;
+      }
+      o.hash_password_user = value;
     } else {
       *error = "unknown argument '" + args[i] + "'";
       return std::nullopt;
@@ -94,8 +113,17 @@ Options:
                           is answered with an error and closed
   --idle-timeout SECONDS  close a connection after this long without a
                           request (default 0: no limit)
+  --send-timeout SECONDS  close a connection whose client takes no byte of a
+                          reply for this long (default 60)
+  --users FILE            clients must log in with a name and password listed
+                          in FILE (made with --hash-password); only clients
+                          that send a log-in (NT-style) can then connect
+  --allow-attach          let statements reach other database files (ATTACH,
+                          DETACH, VACUUM INTO); refused by default
   --verbose               log one line per request to standard error
   --help                  show this text
+  --hash-password USER    read a password from standard input and print the
+                          line for USER to put in the --users file
 
 When ready, prints "rdbserver listening on ADDR:PORT" to standard output.
 SIGINT or SIGTERM stops it: open transactions are rolled back, connections

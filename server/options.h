@@ -1,6 +1,8 @@
 // Command line of rdbserver:
 //   rdbserver [--listen ADDR:PORT] [--sqlite PATH] [--max-connections N]
-//             [--idle-timeout SECONDS] [--verbose] [--help]
+//             [--idle-timeout SECONDS] [--send-timeout SECONDS]
+//             [--users FILE] [--allow-attach] [--verbose] [--help]
+//   rdbserver --hash-password USER
 // Plain data and a parser; any thread.
 #pragma once
 
@@ -16,6 +18,10 @@ struct ServerOptions {
   std::string sqlite_path = "orv.db";
   int max_connections = 64;
   int idle_timeout_seconds = 0;  // 0: no limit
+  int send_timeout_seconds = 60; // a client taking no reply byte this long is dropped
+  std::string users_path;        // empty: no log-in required
+  bool allow_attach = false;     // statements may reach other database files
+  std::string hash_password_user;  // --hash-password: print an entry and exit
   bool verbose = false;
   bool help = false;             // --help was given: print HelpText()
 };

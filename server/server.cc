@@ -34,6 +34,10 @@ bool Server::Start(std::string* error) {
     *error = "cannot create the stop pipe";
     return false;
   }
+  if (!options_.users_path.empty()) {
+    users_ = UserTable::Load(options_.users_path, error);
+    if (!users_) return false;
+  }
   if (!SqliteBackend::Prepare(options_.sqlite_path, error)) {
     *error = "cannot open database " + options_.sqlite_path + ": " + *error;
     return false;
@@ -115,7 +119,8 @@ void Server::Log(int conn, const std::string& what, std::int64_t rows, bool ok, 
 }
 
 void Server::Serve(Connection* conn, Fd fd) {
-  SocketStream stream(std::move(fd), stop_read_.get(), options_.idle_timeout_seconds * 1000);
+  SocketStream stream(std::move(fd), stop_read_.get(), options_.idle_timeout_seconds * 1000,
+                      options_.send_timeout_seconds * 1000);
   try {
     RunSession(conn, &stream);
   } catch (const std::exception& e) {
@@ -130,7 +135,7 @@ void Server::RunSession(Connection* conn, SocketStream* stream) {
   FrameWriter writer(stream);
   std::string error;
   std::unique_ptr<Backend> backend =
-      SqliteBackend::Connect(options_.sqlite_path, kBusyTimeoutMs, &error);
+      SqliteBackend::Connect(options_.sqlite_path, kBusyTimeoutMs, &error, options_.allow_attach);
   if (!backend) {
     writer.ResultLine(-1, error);
     writer.Flush();
@@ -140,7 +145,7 @@ void Server::RunSession(Connection* conn, SocketStream* stream) {
     std::lock_guard<std::mutex> lock(mu_);
     conn->backend = backend.get();
   }
-  Session session(std::move(backend), &writer);
+  Session session(std::move(backend), &writer, users_ ? &*users_ : nullptr);
   // Declared after the session, so it runs first on every way out: once the
   // pointer is cleared, Interrupt() cannot reach the backend being dropped.
   struct Unregister {

@@ -15,12 +15,14 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "server/backend.h"
 #include "server/options.h"
 #include "server/socket.h"
+#include "server/users.h"
 
 namespace orv::server {
 
@@ -58,6 +60,7 @@ class Server {
   void Log(int conn, const std::string& what, std::int64_t rows, bool ok, double ms);
 
   ServerOptions options_;
+  std::optional<UserTable> users_;  // set by Start with --users; read-only after
   Listener listener_;
   Fd stop_read_;
   Fd stop_write_;

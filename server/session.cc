@@ -44,10 +44,27 @@ Session::Summary Session::OpenRows(const Request& request) {
   return s;
 }
 
+Session::Summary Session::LogIn(const Request& request) {
+  Summary s;
+  if (users_ == nullptr) return s;
+  logged_in_ = users_->Verify(request.field2, request.field3);
+  login_refusal_ = logged_in_ ? std::string()
+                              : "log-in refused for user '" + request.field2 +
+                                    "': unknown user or wrong password";
+  s.ok = logged_in_;
+  return s;
+}
+
 Session::Summary Session::Handle(const Request& request) {
   const std::string& cmd = request.command;
-  if (cmd == "CONNECT") return {};
+  if (cmd == "CONNECT") return LogIn(request);
   if (cmd == "CLOSE") return {-1, true, true};
+  if (users_ != nullptr && !logged_in_) {
+    out_->ResultLine(-1, login_refusal_.empty()
+                             ? "log-in required: this server admits only clients that log in"
+                             : login_refusal_);
+    return {-1, false, true};
+  }
   if (cmd == "TRAN") return Reply(backend_->Begin(), 0);
   if (cmd == "COMMIT") return Reply(backend_->Commit(), 0);
   if (cmd == "ROLLBACK") return Reply(backend_->Rollback(), 0);

@@ -3,6 +3,11 @@
 // (OPEN, OPENPART, EXEC), on its Backend, writing each reply to a
 // FrameWriter. Stored procedure commands are answered with an error.
 //
+// With a UserTable every request but CONNECT and CLOSE needs a successful
+// log-in first. CONNECT itself is never answered (clients read no reply to
+// it), so a refused or missing log-in is reported in reply to the next
+// request, and the connection is closed after that reply.
+//
 // Owns its backend; the writer belongs to the caller. Used by the
 // connection's thread.
 #pragma once
@@ -14,6 +19,7 @@
 #include "server/backend.h"
 #include "server/frame_writer.h"
 #include "server/request_parser.h"
+#include "server/users.h"
 
 namespace orv::server {
 
@@ -26,8 +32,9 @@ class Session {
     bool close = false;       // the client asked to end the connection
   };
 
-  Session(std::unique_ptr<Backend> backend, FrameWriter* out)
-      : backend_(std::move(backend)), out_(out) {}
+  // `users` (may be null: no log-in needed) must outlive the session.
+  Session(std::unique_ptr<Backend> backend, FrameWriter* out, const UserTable* users = nullptr)
+      : backend_(std::move(backend)), out_(out), users_(users) {}
 
   // Runs one request and writes its reply (if it has one) to the writer.
   Summary Handle(const Request& request);
@@ -40,9 +47,13 @@ class Session {
  private:
   Summary Reply(const Outcome& outcome, std::int64_t code);
   Summary OpenRows(const Request& request);
+  Summary LogIn(const Request& request);
 
   std::unique_ptr<Backend> backend_;
   FrameWriter* out_;
+  const UserTable* users_;
+  bool logged_in_ = false;
+  std::string login_refusal_;  // why the last log-in failed; empty if none was tried
 };
 
 }  // namespace orv::server

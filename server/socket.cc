@@ -69,10 +69,10 @@ Fd Listener::Accept(int stop_fd, bool* stopped) {
   }
 }
 
-SocketStream::ReadStatus SocketStream::Wait(short events) {
+SocketStream::ReadStatus SocketStream::Wait(short events, int timeout_ms) {
   for (;;) {
     pollfd fds[2] = {{fd_.get(), events, 0}, {stop_fd_, POLLIN, 0}};
-    int n = ::poll(fds, 2, timeout_ms_ > 0 ? timeout_ms_ : -1);
+    int n = ::poll(fds, 2, timeout_ms > 0 ? timeout_ms : -1);
     if (n < 0) {
       if (errno == EINTR) continue;
       return ReadStatus::kError;
@@ -86,7 +86,7 @@ SocketStream::ReadStatus SocketStream::Wait(short events) {
 SocketStream::ReadStatus SocketStream::Read(std::string* chunk) {
   char buf[64 * 1024];
   for (;;) {
-    ReadStatus ready = Wait(POLLIN);
+    ReadStatus ready = Wait(POLLIN, timeout_ms_);
     if (ready != ReadStatus::kData) return ready;
     ssize_t n = ::recv(fd_.get(), buf, sizeof buf, 0);
     if (n > 0) {
@@ -108,7 +108,7 @@ void SocketStream::Write(std::string_view bytes) {
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
       throw SocketError(std::string("send: ") + std::strerror(errno));
     }
-    ReadStatus ready = Wait(POLLOUT);
+    ReadStatus ready = Wait(POLLOUT, send_timeout_ms_);
     if (ready == ReadStatus::kStopped) throw SocketError("server is stopping");
     if (ready != ReadStatus::kData) throw SocketError("client does not take the reply");
   }

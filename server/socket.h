@@ -70,9 +70,15 @@ class SocketStream : public ByteSink {
  public:
   enum class ReadStatus { kData, kClosed, kStopped, kTimedOut, kError };
 
-  // timeout_ms bounds each wait for the client; 0 waits without limit.
-  SocketStream(Fd fd, int stop_fd, int timeout_ms)
-      : fd_(std::move(fd)), stop_fd_(stop_fd), timeout_ms_(timeout_ms) {}
+  // timeout_ms bounds each wait for a request; 0 waits without limit.
+  // send_timeout_ms bounds each wait for the client to take reply bytes, so a
+  // client that stops reading cannot hold the connection and its reply in
+  // memory; 0 waits without limit.
+  SocketStream(Fd fd, int stop_fd, int timeout_ms, int send_timeout_ms = 0)
+      : fd_(std::move(fd)),
+        stop_fd_(stop_fd),
+        timeout_ms_(timeout_ms),
+        send_timeout_ms_(send_timeout_ms) {}
 
   // Receives what is there (waiting for at least one byte) into *chunk.
   ReadStatus Read(std::string* chunk);
@@ -80,11 +86,12 @@ class SocketStream : public ByteSink {
 
  private:
   // Waits for the socket to be ready for events; kData when it is.
-  ReadStatus Wait(short events);
+  ReadStatus Wait(short events, int timeout_ms);
 
   Fd fd_;
   int stop_fd_;
   int timeout_ms_;
+  int send_timeout_ms_;
 };
 
 }  // namespace orv::server

@@ -55,7 +55,8 @@ bool ChangesRows(sqlite3_stmt* stmt) {
 }  // namespace
 
 std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
-                                                      int busy_timeout_ms, std::string* error) {
+                                                      int busy_timeout_ms, std::string* error,
+                                                      bool allow_attach) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                            nullptr);
@@ -65,7 +66,8 @@ std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
     return nullptr;
   }
   sqlite3_extended_result_codes(db, 0);
-  std::unique_ptr<SqliteBackend> backend(new SqliteBackend(db, busy_timeout_ms));
+  std::unique_ptr<SqliteBackend> backend(new SqliteBackend(db, busy_timeout_ms, allow_attach));
+  backend->guard_.Install(db);
   sqlite3_busy_handler(db, &SqliteBackend::OnBusy, backend.get());
   return backend;
 }
@@ -78,8 +80,8 @@ bool SqliteBackend::Prepare(const std::string& path, std::string* error) {
   return o.ok();
 }
 
-SqliteBackend::SqliteBackend(sqlite3* db, int busy_timeout_ms)
-    : db_(db), busy_timeout_ms_(busy_timeout_ms) {}
+SqliteBackend::SqliteBackend(sqlite3* db, int busy_timeout_ms, bool allow_attach)
+    : db_(db), guard_(allow_attach), busy_timeout_ms_(busy_timeout_ms) {}
 
 SqliteBackend::~SqliteBackend() {
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -101,7 +103,10 @@ void SqliteBackend::Interrupt() {
   sqlite3_interrupt(db_);
 }
 
-Outcome SqliteBackend::Error() const {
+Outcome SqliteBackend::Error() {
+  // A refusal always fails the statement; its text says more than SQLite's.
+  std::string refusal = guard_.TakeRefusal();
+  if (!refusal.empty()) return Outcome::Error(-SQLITE_AUTH, refusal);
   return Outcome::Error(-sqlite3_errcode(db_), sqlite3_errmsg(db_));
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "server/backend.h"
+#include "server/sqlite_guard.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -31,8 +32,9 @@ class SqliteBackend : public Backend {
 
   // Opens (creating if needed) the database at path. On failure returns
   // nothing and sets *error.
+  // With allow_attach false, statements cannot reach other files (SqliteGuard).
   static std::unique_ptr<SqliteBackend> Connect(const std::string& path, int busy_timeout_ms,
-                                                std::string* error);
+                                                std::string* error, bool allow_attach = false);
   // Puts the database file in WAL mode; done once before serving.
   static bool Prepare(const std::string& path, std::string* error);
 
@@ -51,10 +53,10 @@ class SqliteBackend : public Backend {
   void Interrupt() override;
 
  private:
-  SqliteBackend(sqlite3* db, int busy_timeout_ms);
+  SqliteBackend(sqlite3* db, int busy_timeout_ms, bool allow_attach);
 
   static int OnBusy(void* self, int attempts);
-  Outcome Error() const;
+  Outcome Error();
   Outcome Run(const char* sql);
   Outcome Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params);
   struct StmtCloser {
@@ -72,6 +74,7 @@ class SqliteBackend : public Backend {
                   std::int64_t* changed);
 
   sqlite3* db_;
+  SqliteGuard guard_;
   int busy_timeout_ms_;
   std::atomic<bool> interrupted_{false};
   std::chrono::steady_clock::time_point busy_since_;  // start of the current wait
