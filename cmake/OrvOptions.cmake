@@ -9,6 +9,18 @@ if(ORV_SANITIZE)
   add_link_options(-fsanitize=${ORV_SANITIZE})
 endif()
 
+# The fuzzing configuration: clang, libFuzzer coverage on every target, and
+# AddressSanitizer with UndefinedBehaviorSanitizer; only the fuzz targets
+# link the fuzzer's main.
+if(ORV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "ORV_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined
+                      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # True when this configuration runs only the suites that exercise threads.
 if(ORV_SANITIZE STREQUAL "thread")
   set(ORV_THREADED_ONLY ON)
