@@ -127,6 +127,11 @@ class TOrvRDBStream::Reader : public TReplySink {
   }
 
   void RowRead() override {
+    stored_ += static_cast<int64_t>(row_.size());
+    for (const std::string& value : blob_values_) stored_ += static_cast<int64_t>(value.size());
+    for (const auto& entry : long_) stored_ += static_cast<int64_t>(entry.second.size());
+    if (stored_ > kMaxStoredBytes)
+      throw EOrvDataSetException(sResultTooLarge);
     std::unique_ptr<LongValues> long_values;
     if (!long_.empty()) {
       long_values = std::make_unique<LongValues>(row_);
@@ -164,6 +169,7 @@ class TOrvRDBStream::Reader : public TReplySink {
   std::vector<TCompactStrings*> blob_lists_;  // per column; nullptr if ordinary
   TCompactStrings* rows_ = nullptr;
   size_t layout_width_ = 0;                   // every row text's length
+  int64_t stored_ = 0;                        // bytes of the rows stored so far
   std::string row_;                           // the row being built
   std::vector<std::string> blob_values_;      // per column, of the row being built
   std::vector<std::pair<int32_t, std::string>> long_;  // over-long values of it
