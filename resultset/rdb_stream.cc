@@ -335,15 +335,20 @@ std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {
   ClearFieldData(list);
   std::lock_guard<TCriticalSection> hold(stream.lock_);
-  // Descriptions cut short by a failed read leave fewer records than Cols.
+  // Descriptions cut short by a failed read leave fewer records than Cols,
+  // and RowWidth is only set once all of them were read: the width returned
+  // is that of the records copied, so a record sized by it holds every slot
+  // the layout names.
   const size_t n = std::min(static_cast<size_t>(std::max(stream.cols_, 0)),
                             stream.field_list_.size());
+  int32_t width = 0;
   for (size_t c = 0; c < n; ++c) {
     auto copy = std::make_unique<TFieldInf>(*stream.field_list_[c]);
     copy->Name.resize(std::min(copy->Name.size(), size_t{kMaxColumnName}));
+    width = std::max(width, copy->Offset + copy->Size);
     list.push_back(std::move(copy));
   }
-  return stream.row_width_.load();
+  return width;
 }
 
 void AppendKeyColumn(std::string& key_columns, int32_t column) {

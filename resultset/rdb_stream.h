@@ -151,7 +151,8 @@ class TOrvRDBStream : public TCompactStrings {
 };
 
 // Copies the stream's column descriptions into `list` (the dataset's field
-// layout) and returns the stream's RowWidth.
+// layout) and returns the width they take: the stream's RowWidth when every
+// description was read.
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 
 // Appends the key-column character for `column` to `key_columns`; raises

@@ -128,6 +128,15 @@ TEST(RDBStream, ReceiveAndProtocolErrorsReachTheUser) {
   EXPECT_EQ(broken.Flags(), unsigned{MB_ICONERROR | MB_TASKMODAL});
   EXPECT_EQ(broken.Disconnected().size(), 1u);
 
+  // Descriptions cut short: the layout's width covers what was described.
+  FakeOwner cut;
+  cut.Push("12;d;17;0;5;e;4;0;");
+  cut.Push("!Connection closed");
+  EXPECT_FALSE(cut.Read(3));
+  TFieldInfList layout;
+  EXPECT_EQ(DecodeLayout(cut.stream, layout), 18 + 9);
+  EXPECT_EQ(layout.size(), 2u);
+
   FakeOwner down;
   down.Push("!Connection refused");
   EXPECT_FALSE(down.Read(1));
