@@ -5,12 +5,17 @@
 #include <cstring>
 
 #include "host/sysutils.h"
+#include "rdb/orv_rdb.h"
 
 namespace orv {
 
 std::string EncodeFrame(std::string_view payload) {
   assert(payload.size() <= kMaxFramePayload);
   return Format("%0.4d%s", static_cast<int>(payload.size()), payload);
+}
+
+void RequireReplyFrame(std::string_view payload) {
+  if (payload.empty()) throw EOrvRDBException(sReplyBrokenOff);
 }
 
 char* TFrameReader::Space() {
