@@ -44,8 +44,9 @@ class TFrameReader {
   char* Space();
   size_t Missing() const;
   // Takes `count` bytes written at Space(). Completing the header converts
-  // it: a header that is not a number raises EConvertError; a length of 0
-  // or less completes the frame with an empty payload.
+  // it: anything but four ASCII decimal digits raises EOrvRDBException
+  // (sFrameHeaderError); a length of 0 completes the frame with an empty
+  // payload.
   TStatus Commit(size_t count);
   // Takes bytes from `bytes` up to the end of the frame; returns how many.
   size_t Feed(std::string_view bytes);

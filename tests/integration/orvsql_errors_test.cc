@@ -143,17 +143,25 @@ TEST(OrvsqlErrors, PartialRepliesNeverPassForComplete) {
       {"two of three columns described", "00043;OK001812;d;17;0;5;e;4;0;", "",
        "Connection closed by server"},
       {"two of three columns, then the end marker", "00043;OK001812;d;17;0;5;e;4;0;0004EOF;", "",
-       "not a valid"},
+       "type of column(3) is not valid!"},
       {"an empty frame inside the descriptions",
        "00043;OK00208;a;11;0;18;b;20;0;10000"
        "00670;c;24;0;1;1;3;one;3;1.5;1;2;5;two;x;0;;1;3;9;th\"ree, 4;4;3.25;EOF;",
        "", "The result is incomplete"},
+      {"a header of -001 inside the descriptions",
+       "00043;OK00208;a;11;0;18;b;20;0;1-001"
+       "00670;c;24;0;1;1;3;one;3;1.5;1;2;5;two;x;0;;1;3;9;th\"ree, 4;4;3.25;EOF;",
+       "", "four decimal digits"},
       {"an end marker inside the first row", "00042;OK002818;a;20;0;18;b;20;0;1;x;EOF;", "a,b\n",
        "The result is incomplete: the end marker came inside row 1"},
       {"a value longer than its column", long_reply, "a\n", "100000 bytes long"},
       {"a value in a column declared 0 wide", "00041;OK00170;a;0;0;3;abc;EOF;", "a\n",
        "3 bytes long"},
       {"no column description at all", "00041;OK", "", "Connection closed by server"},
+      {"a header with a sign", "+0871;OK", "", "four decimal digits"},
+      {"a header in hex", "0x571;OK", "", "four decimal digits"},
+      {"a value length with a leading blank", "00041;OK00120;a;5;0; 1;x;", "a\n",
+       "not valid"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
