@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <memory>
 
 #include "integration/orvsql_process.h"
@@ -118,6 +119,22 @@ TEST(OrvsqlErrors, RepliesThatBreakOffOrMakeNoSenseFailTheStatement) {
     EXPECT_EQ(r.status, 1) << c.what << ": " << r.err;
     EXPECT_EQ(r.err.rfind("orvsql: ", 0), 0u) << c.what << ": " << r.err;
   }
+}
+
+TEST(OrvsqlErrors, AStatementTimeOutEndsARunThatASilentServerHolds) {
+  using orv::testing::PeerScript;
+  using orv::testing::ScriptedPeer;
+  ScriptedPeer peer;
+  peer.Add(PeerScript());  // the reachability check
+  peer.Add(PeerScript().ReadFrames(1));  // reads the request, answers nothing
+  const auto start = std::chrono::steady_clock::now();
+  OrvsqlResult r = RunOrvsql({"--port", std::to_string(peer.Port()), "--timeout", "2000",
+                              "--statement-timeout", "0.3", "--csv", "-c", "select 1"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "orvsql: the statement did not finish within 0.3 seconds\n");
+  EXPECT_TRUE(peer.WaitEnded(1));  // its connection went with it
 }
 
 // Replies a hostile server sent to "select 1", byte for byte: each one is
