@@ -1,7 +1,8 @@
 // Command line of rdbserver:
 //   rdbserver [--listen ADDR:PORT] [--sqlite PATH] [--max-connections N]
-//             [--idle-timeout SECONDS] [--send-timeout SECONDS]
-//             [--users FILE] [--allow-attach] [--verbose] [--help]
+//             [--slot-wait MS] [--idle-timeout SECONDS]
+//             [--request-timeout SECONDS] [--users FILE] [--allow-attach]
+//             [--verbose] [--help]
 //   rdbserver --hash-password USER
 // Plain data and a parser; any thread.
 #pragma once
@@ -17,8 +18,9 @@ struct ServerOptions {
   int port = 7050;
   std::string sqlite_path = "orv.db";
   int max_connections = 64;
-  int idle_timeout_seconds = 0;  // 0: no limit
-  int send_timeout_seconds = 60; // a client taking no reply byte this long is dropped
+  int slot_wait_ms = 2000;       // a client at the limit waits this long; 0: refused at once
+  int idle_timeout_seconds = 0;  // between requests; 0: no limit
+  int request_timeout_seconds = 30;  // to deliver a request, or take a reply; 0: no limit
   std::string users_path;        // empty: no log-in required
   bool allow_attach = false;     // statements may reach other database files
   std::string hash_password_user;  // --hash-password: print an entry and exit

@@ -104,7 +104,7 @@ TEST_F(ServerFilesTest, StatementsCannotReachOtherFiles) {
 }
 
 TEST(ServerSlowReaderTest, AClientThatStopsReadingIsDropped) {
-  RdbServerProcess server(ORV_RDBSERVER_PATH, {"--send-timeout", "1"});
+  RdbServerProcess server(ORV_RDBSERVER_PATH, {"--request-timeout", "1"});
   ASSERT_TRUE(server.ok()) << server.error();
   FrameClient c;
   ASSERT_TRUE(c.Connect(server.port()));
