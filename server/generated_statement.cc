@@ -86,6 +86,14 @@ bool Positioned(std::string_view column, std::string_view holder) {
   return true;
 }
 
+// Whether `entry` is the value of placeholder `holder`. Behind an NT server
+// the ROWID's value comes named after its column, while the text says
+// ":RID".
+bool Carries(const ParamEntry& entry, std::string_view holder) {
+  const std::string_view name = WithoutPrefix(entry.name);
+  return name == holder || (holder == "RID" && IsRowId(name));
+}
+
 // Terms from ", "- or " and "-separated clauses whose placeholders `fits`
 // its column, taking their entries from `params` at `*next` on.
 template <class Fits>
@@ -95,7 +103,7 @@ bool ReadClauses(std::string_view list, std::string_view separator, Fits fits,
   for (std::string_view clause : Split(list, separator)) {
     std::string_view column, holder;
     if (!SplitClause(clause, &column, &holder) || !fits(column, holder)) return false;
-    if (*next >= params.size() || WithoutPrefix(params[*next].name) != holder) return false;
+    if (*next >= params.size() || !Carries(params[*next], holder)) return false;
     terms->push_back({std::string(column), params[(*next)++]});
   }
   return true;

@@ -63,6 +63,8 @@ TEST(GeneratedStatementTest, RecognisesTheThreeShapesInEveryPlaceholderForm) {
   EXPECT_TRUE(Recognise("Delete from dbo.T Where A = @A and C = @C",
                         {P("@A", 0, "1"), P("@C", 8, "2")}));
   EXPECT_TRUE(Recognise("Update T Set A = :A Where A = :A_1 ", {P("A", 0, "1"), P("A_1", 0, "2")}));
+  EXPECT_TRUE(Recognise("Delete from T Where A = :A and ROWID = :RID",
+                        {P("A", 0, "1"), P("ROWID", 0, "2")}));
 
   // Anything else is ordinary SQL.
   const std::vector<ParamEntry> a{P(":A", 0, "1")};
