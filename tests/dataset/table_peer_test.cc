@@ -140,6 +140,34 @@ TEST(TablePeerTest, StatementsAndBlocksInEveryForm) {
   }
 }
 
+TEST(TablePeerTest, TheStatementIsWrittenLineByLine) {
+  for (TDatabaseType database : {dtOracle, dtSybase}) {
+    ScriptedPeer peer;
+    peer.Add(PeerScript().ReadFrames(1).WriteFrame("-1;no").ReadFrames(1));
+    MessageLog log;
+    TOrvRDB rdb(nullptr);
+    rdb.SetAddress("127.0.0.1");
+    rdb.SetPort(peer.Port());
+    rdb.SetDatabaseType(database);
+    TOrvTable table(nullptr);
+    table.SetActive(true);  // neither a name nor a connection: nothing
+    table.SetTableName("T");
+    table.SetActive(true);
+    table.SetDatabase(&rdb);
+    table.SetIndexFieldNames("A;B;");
+    table.SetFilterText("X > 1");
+    table.SetFiltered(true);
+    table.Open();
+    EXPECT_FALSE(table.Active());
+    ASSERT_TRUE(peer.WaitEnded(0));
+    EXPECT_EQ(SplitFrames(peer.Received(0))[0],
+              std::string("OPEN;;;0;\n") +
+                  (database == dtOracle ? "select T.*, ROWID from T" : "select * from T") +
+                  "\r\nwhere X > 1\r\n order by A,B\r\n");
+    EXPECT_EQ(table.IndexFieldNames(), "A;B;");
+  }
+}
+
 TEST(TablePeerTest, AFailedStatementRollsBackAndPutsTheRowBack) {
   struct Case {
     std::string reply, message;

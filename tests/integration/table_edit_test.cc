@@ -115,8 +115,19 @@ TEST_F(TableEditTest, PostsReachTheServerAtOnceAndLeaveUntouchedValuesAlone) {
 }
 
 TEST_F(TableEditTest, CachedChangesWaitForCommitAndCancelRestoresTheFetchedRows) {
-  Exec("create table stock (id integer, item varchar(10))");
+  Exec("create table stock (id integer primary key, item varchar(10))");
   Exec("insert into stock values (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')");
+  // The row address comes as a text column named ROWID, whatever the key
+  // it stands for is called.
+  TOrvQuery q(nullptr);
+  q.SetDatabase(&rdb_);
+  q.SQL()->SetText("select stock.*, ROWID from stock");
+  q.Open();
+  ASSERT_EQ(q.FieldCount(), 3) << log_.Texts();
+  EXPECT_EQ(q.Fields()->GetField(2)->FieldName(), "ROWID");
+  EXPECT_EQ(q.Fields()->GetField(2)->DataType(), ftString);
+  EXPECT_EQ(q.Fields()->GetField(2)->AsString(), "1");
+  q.Close();
   const std::string all = "select id, item from stock order by id";
   const Strings fetched{"1|a", "2|b", "3|c", "4|d"};
   TOrvTable t(nullptr);
@@ -197,7 +208,8 @@ TEST_F(TableEditTest, EveryKindOfValueSurvivesAndExactlyOneRowChanges) {
   t.First();
   t.Edit();
   t.FieldByName("f")->SetAsFloat(2.5);
-  t.FieldByName("t")->SetAsDateTime(EncodeDate(2001, 3, 2) + EncodeTime(13, 4, 5, 0));
+  // Posted date-times keep whole seconds.
+  t.FieldByName("t")->SetAsDateTime(EncodeDate(2001, 3, 2) + EncodeTime(13, 4, 5, 456));
   t.FieldByName("b")->SetAsString(std::string("a\0b", 3));
   t.FieldByName("s")->Clear();
   t.Post();
