@@ -199,6 +199,17 @@ TEST(TablePeerTest, AFailedStatementRollsBackAndPutsTheRowBack) {
     EXPECT_TRUE(t.table_.ChangeLog().Empty());
     EXPECT_FALSE(t.rdb_.InTransaction());
   }
+  // A refused insert leaves no row behind.
+  PeerTable t;
+  OPEN_OR_RETURN(t, svUNIX, dtOracle);
+  t.AnswerBatch({"-1;refused"});
+  t.table_.Append();
+  t.table_.FieldByName("A")->SetAsString("new");
+  EXPECT_THROW(t.table_.Post(), EOrvDataSetException);
+  EXPECT_EQ(t.table_.State(), dsBrowse);
+  EXPECT_EQ(t.table_.RecordCount(), 2);
+  t.table_.Last();
+  EXPECT_EQ(t.table_.FieldByName("A")->AsString(), "ef");
 }
 
 }  // namespace
