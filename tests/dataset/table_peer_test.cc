@@ -125,6 +125,10 @@ TEST(TablePeerTest, StatementsAndBlocksInEveryForm) {
        "I;A;0;2;cd;I;B;4;5;memo1;I;A_1;0;2;ab;I;ROWID_3;0;1;7;",
        "EXEC;;;2;\nInsert Into T (A, B  ) Values (:A, :B  )", "I;A;0;2;xy;I;B;4;5;hello;",
        "EXEC;;;2;\nDelete from T Where A = :A and ROWID = :RID", "I;A;0;2;ef;I;ROWID;0;1;8;"},
+      {svNTServer, dtSybase, "EXEC;;;3;\nUpdate T Set A = :A, B = :B Where A = :A_1",
+       "I;A;0;2;cd;I;B;4;5;memo1;I;A_1;0;2;ab;",
+       "EXEC;;;2;\nInsert Into T (A, B) Values (:A, :B)", "I;A;0;2;xy;I;B;4;5;hello;",
+       "EXEC;;;1;\nDelete from T Where A = :A", "I;A;0;2;ef;"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.update);
