@@ -215,6 +215,8 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // Writes `buffer` into the stream's current row; an inserted row's
   // pending values follow.
   void CopyToCurrentRecord(TRecordBuffer buffer);
+  // The same for texts BufferTexts made.
+  void WriteRow(const std::vector<std::string>& texts);
 
   // The ExecuteQuery callbacks of CommitUpdates, and the undo of one insert
   // or delete (cached_updates.cc).
@@ -247,7 +249,8 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // One row of the stream, one item per list.
   std::vector<std::string> StreamRow(int32_t row);
   // The texts `buffer` holds for every layout entry, as CopyToCurrentRecord
-  // writes them.
+  // writes them; raises, before anything changes, for a date that does not
+  // convert or a text wider than its column.
   std::vector<std::string> BufferTexts(TRecordBuffer buffer);
   // Puts back the rows as fetched; no refresh.
   void UndoPending();

@@ -69,10 +69,11 @@ void TOrvDataSet::InternalPost() {
     if (!recorded) change_log_.RecordEdit(row, std::move(before));
   } else if (state == dsInsert) {
     // After the last row (Append), or in the place of the active record.
+    const std::vector<std::string> texts = BufferTexts(ActiveBuffer());
     const bool append = record_position_ == -2;
     if (append) stream_->SetCurRow(stream_->Tell() + 1);
     InsertData(append);
-    CopyToCurrentRecord(ActiveBuffer());
+    WriteRow(texts);
     const int32_t row = stream_->Tell();
     change_log_.RecordInsert(row, StreamRow(row));
     // The posted row stays the current one.
@@ -87,8 +88,9 @@ void TOrvDataSet::InternalPost() {
 
 void TOrvDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   CheckModifiable();
+  const std::vector<std::string> texts = BufferTexts(buffer);
   InsertData(true);
-  CopyToCurrentRecord(buffer);
+  WriteRow(texts);
   const int32_t row = stream_->Tell();
   change_log_.RecordInsert(row, StreamRow(row));
   change_log_.CheckInvariants(stream_->RowCount());
@@ -135,10 +137,10 @@ void TOrvDataSet::DeleteData() {
   stream_->Prior();
 }
 
-void TOrvDataSet::CopyToCurrentRecord(TRecordBuffer buffer) {
+void TOrvDataSet::CopyToCurrentRecord(TRecordBuffer buffer) { WriteRow(BufferTexts(buffer)); }
+
+void TOrvDataSet::WriteRow(const std::vector<std::string>& texts) {
   const int32_t row = stream_->Tell();
-  // Every text first: a date that does not convert changes nothing.
-  const std::vector<std::string> texts = BufferTexts(buffer);
   const int32_t entry = change_log_.FindLive(row);
   const bool inserted =
       entry >= 0 && change_log_.Entry(entry).kind == TChangeKind::ckInsert;
@@ -153,6 +155,12 @@ void TOrvDataSet::CopyToCurrentRecord(TRecordBuffer buffer) {
 std::vector<std::string> TOrvDataSet::BufferTexts(TRecordBuffer buffer) {
   std::vector<std::string> texts;
   for (const auto& entry : layout_) {
+    // A text that does not fit its column is refused before any row changes.
+    auto fit = [&entry](std::string text) {
+      if (text.size() > static_cast<size_t>(std::max(entry->Size, 0)))
+        throw EOrvDataSetException(Format(sValueTooLong, entry->Name));
+      return text;
+    };
     const char* slot = buffer + entry->Offset;
     if (IsBlobColumn(entry->FieldType)) {
       const TBlobSlot blob = ReadBlobSlot(slot);
@@ -163,7 +171,7 @@ std::vector<std::string> TOrvDataSet::BufferTexts(TRecordBuffer buffer) {
       continue;
     }
     std::string text(slot, strnlen(slot, static_cast<size_t>(std::max(entry->Size, 0))));
-    texts.push_back(IsDateType(entry->FieldType) ? ServerDateText(text) : std::move(text));
+    texts.push_back(fit(IsDateType(entry->FieldType) ? ServerDateText(text) : std::move(text)));
   }
   return texts;
 }
