@@ -29,9 +29,23 @@ class TableEditTest : public DataSetServerTest {
     ASSERT_TRUE(t.Active()) << log_.Texts();
   }
 
-  // The rows of `sql` read through a connection of its own, each as its
-  // values joined by "|" (a NULL as "~").
-  static std::vector<std::string> Rows(const std::string& sql, int port = 0) {
+  using Strings = std::vector<std::string>;
+
+  // Every row of an open dataset, its values joined by "|" (NULL as "~").
+  static Strings All(TDataSet& d) {
+    Strings rows;
+    for (d.First(); d.Active() && !d.Eof(); d.Next()) {
+      std::string row;
+      for (int i = 0; i < d.FieldCount(); ++i) {
+        TField* f = d.Fields()->GetField(i);
+        row += (i ? "|" : "") + (f->IsNull() ? std::string("~") : f->AsString());
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  // The rows of `sql`, read through a connection of its own.
+  static Strings Rows(const std::string& sql, int port = 0) {
     orv::testing::MessageLog log;
     TOrvRDB rdb(nullptr);
     rdb.SetAddress("127.0.0.1");
@@ -41,32 +55,7 @@ class TableEditTest : public DataSetServerTest {
     q.SQL()->SetText(sql);
     q.Open();
     EXPECT_TRUE(q.Active()) << sql << ": " << log.Texts();
-    std::vector<std::string> rows;
-    for (q.First(); q.Active() && !q.Eof(); q.Next()) {
-      std::string row;
-      for (int i = 0; i < q.FieldCount(); ++i) {
-        TField* f = q.Fields()->GetField(i);
-        row += (i ? "|" : "") + (f->IsNull() ? std::string("~") : f->AsString());
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
-  using Strings = std::vector<std::string>;
-
-  // The fields of the current record, joined as Rows joins them.
-  static std::string Current(TOrvTable& t) {
-    std::string row;
-    for (int i = 0; i < t.FieldCount(); ++i) {
-      TField* f = t.Fields()->GetField(i);
-      row += (i ? "|" : "") + (f->IsNull() ? std::string("~") : f->AsString());
-    }
-    return row;
-  }
-  static Strings All(TOrvTable& t) {
-    Strings rows;
-    for (t.First(); !t.Eof(); t.Next()) rows.push_back(Current(t));
-    return rows;
+    return All(q);
   }
 };
 
