@@ -1,6 +1,7 @@
 // Command line of rdbserver:
 //   rdbserver [--listen ADDR:PORT] [--sqlite PATH] [--max-connections N]
-//             [--idle-timeout SECONDS] [--verbose] [--help]
+//             [--slot-wait MS] [--idle-timeout SECONDS]
+//             [--request-timeout SECONDS] [--verbose] [--help]
 // Plain data and a parser; any thread.
 #pragma once
 
@@ -15,7 +16,9 @@ struct ServerOptions {
   int port = 7050;
   std::string sqlite_path = "orv.db";
   int max_connections = 64;
-  int idle_timeout_seconds = 0;  // 0: no limit
+  int slot_wait_ms = 2000;       // a client at the limit waits this long; 0: refused at once
+  int idle_timeout_seconds = 0;  // between requests; 0: no limit
+  int request_timeout_seconds = 30;  // to deliver a request, or take a reply; 0: no limit
   bool verbose = false;
   bool help = false;             // --help was given: print HelpText()
 };
