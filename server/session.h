@@ -1,7 +1,9 @@
 // Session carries out the requests of one client connection: the connection
 // commands (CONNECT, CLOSE, TRAN, COMMIT, ROLLBACK) and the query commands
 // (OPEN, OPENPART, EXEC), on its Backend, writing each reply to a
-// FrameWriter. Stored procedure commands are answered with an error.
+// FrameWriter. An EXEC that a table dataset generated for a posted change
+// goes to the backend's ExecGenerated (generated_statement.h). Stored
+// procedure commands are answered with an error.
 //
 // With a UserTable every request but CONNECT and CLOSE needs a successful
 // log-in first. CONNECT itself is never answered (clients read no reply to
