@@ -1,9 +1,9 @@
 // bench_load: the load generator. Starts rdbserver on a free loopback port
 // with a fresh database (or uses --port), runs CLIENTS concurrent clients of
 // REQUESTS mixed requests each (opens, paged opens, inserts, updates, user
-// transactions) through the package, and prints requests/s, latency
-// percentiles per kind of request, errors, and the server's resident memory
-// after a warm-up run and after the measured run.
+// transactions, cached-update commits) through the package, and prints
+// requests/s, latency percentiles per kind of request, errors, and the
+// server's resident memory after a warm-up run and after the measured run.
 //   bench_load [--clients N] [--requests N] [--port P]
 #include <algorithm>
 #include <cstdio>

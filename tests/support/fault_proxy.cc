@@ -110,9 +110,11 @@ void FaultProxy::SetPlan(Plan plan) {
   plan_ = plan;
 }
 
-int FaultProxy::LastFramesToClient() {
+int FaultProxy::LastFrames(Direction direction) {
   std::lock_guard<std::mutex> lock(mu_);
-  return links_.empty() || !links_.back().done.load() ? -1 : last_frames_;
+  return links_.empty() || !links_.back().done.load()
+             ? -1
+             : last_frames_[static_cast<size_t>(direction)];
 }
 
 bool FaultProxy::WaitIdle(int timeout_ms) {
@@ -232,7 +234,8 @@ void FaultProxy::Pump(Link* link) {
   ::close(link->client);
   ::close(link->server);
   std::lock_guard<std::mutex> lock(mu_);
-  last_frames_ = tracks[0].Started();
+  last_frames_[0] = tracks[0].Started();
+  last_frames_[1] = tracks[1].Started();
   link->done.store(true);
 }
 

@@ -41,9 +41,9 @@ class FaultProxy {
 
   int Port() const { return port_; }
   void SetPlan(Plan plan);
-  // Frames the server sent to the client on the connection accepted last,
-  // once that connection has ended; -1 while it runs or before the first.
-  int LastFramesToClient();
+  // Frames that went in `direction` on the connection accepted last, once
+  // that connection has ended; -1 while it runs or before the first.
+  int LastFrames(Direction direction);
   // Waits (up to timeout_ms) until every accepted connection has ended.
   bool WaitIdle(int timeout_ms = 10000);
 
@@ -58,7 +58,7 @@ class FaultProxy {
   std::atomic<bool> stop_{false};
   std::mutex mu_;
   Plan plan_;                   // protected by mu_
-  int last_frames_ = -1;        // protected by mu_
+  int last_frames_[2] = {-1, -1};  // by Direction; protected by mu_
   std::list<Link> links_;       // protected by mu_
   std::thread acceptor_;
 };

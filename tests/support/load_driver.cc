@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "dataset/orv_query.h"
+#include "dataset/orv_table.h"
 #include "host/exceptions.h"
 #include "host/forms.h"
 #include "rdb/orv_rdb.h"
@@ -18,9 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum Kind { kOpen, kPagedOpen, kInsert, kUpdate, kTransaction, kKinds };
+enum Kind { kOpen, kPagedOpen, kInsert, kUpdate, kTransaction, kCachedCommit, kKinds };
 constexpr const char* kKindNames[kKinds] = {"open", "paged open", "execute (insert)",
-                                            "execute (update)", "transaction"};
+                                            "execute (update)", "transaction",
+                                            "cached-update commit"};
 
 // Message boxes of the client threads go to that thread's list; those of
 // reader threads (a fetch that broke off) to a shared one.
@@ -97,10 +99,11 @@ class Client {
   Kind Pick() {
     const int r = static_cast<int>(rng_() % 100);
     if (r < 25) return kOpen;
-    if (r < 40) return kPagedOpen;
-    if (r < 70) return kInsert;
-    if (r < 85) return kUpdate;
-    return kTransaction;
+    if (r < 35) return kPagedOpen;
+    if (r < 60) return kInsert;
+    if (r < 75) return kUpdate;
+    if (r < 90) return kTransaction;
+    return kCachedCommit;
   }
 
   bool OpenOne(const std::string& sql) {
@@ -153,9 +156,30 @@ class Client {
         if (!Exec(Bump(1), 1)) return false;
         ++counter_;
         return true;
-      default:
+      case kTransaction:
         return Transaction();
+      default:
+        return CachedCommit();
     }
+  }
+
+  // The client's counter row through a table with cached updates: one
+  // edit, committed in a transaction of its own.
+  bool CachedCommit() {
+    TOrvTable t(nullptr);
+    t.SetDatabase(&rdb_);
+    t.SetTableName("load_counter");
+    t.SetFilterText("client = " + std::to_string(tag_));
+    t.SetFiltered(true);
+    t.SetCachedUpdates(true);
+    t.Open();
+    if (!t.Active() || t.Eof()) return false;
+    t.Edit();
+    t.FieldByName("n")->SetAsInteger(t.FieldByName("n")->AsInteger() + 1);
+    t.Post();
+    t.CommitUpdates();
+    ++counter_;
+    return true;
   }
 
   // Two inserts and a counter bump, committed, or (one time in four)

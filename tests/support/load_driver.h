@@ -1,7 +1,7 @@
 // LoadDriver: many concurrent clients of one rdbserver, each running a
 // bounded, seeded mix of requests through the package's components (opens,
-// paged opens, statements, user transactions), for the load test and the
-// load generator (bench/load_bench.cc).
+// paged opens, statements, user transactions, cached-update commits), for
+// the load test and the load generator (bench/load_bench.cc).
 //
 // Every client keeps its own count of the rows and the counter it changed;
 // after the run the driver reads both back from the server, so a lost or a
