@@ -1,0 +1,400 @@
+#include "server/pg_backend.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "server/pg_rows.h"
+#include "server/value_text.h"
+
+namespace orv::server {
+
+namespace {
+
+constexpr unsigned kByteaOid = 17;
+
+struct ResultCloser {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultCloser>;
+
+std::string Trimmed(const char* text) {
+  std::string s = text ? text : "";
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+// Statements whose row count is a count of changed rows ("SELECT 3" and
+// "CREATE TABLE AS" counts are rows read).
+bool ChangesRows(const PGresult* r) {
+  const char* status = PQcmdStatus(const_cast<PGresult*>(r));
+  for (const char* word : {"INSERT ", "UPDATE ", "DELETE ", "MERGE "}) {
+    if (std::strncmp(status, word, std::strlen(word)) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// Parameter values of one statement in libpq's arrays.
+struct PgBackend::Bound {
+  std::vector<std::string> texts;
+  std::vector<const char*> values;
+  std::vector<int> lengths, formats;
+  std::vector<unsigned> types;
+};
+
+std::unique_ptr<PgBackend> PgBackend::Connect(const std::string& conninfo, std::string* error) {
+  // Defaults first: the conninfo, expanded in place of dbname, overrides them.
+  const char* keys[] = {"connect_timeout", "keepalives", "keepalives_idle",
+                        "keepalives_interval", "keepalives_count", "application_name",
+                        "dbname", nullptr};
+  const char* values[] = {"10", "1", "30", "10", "3", "rdbserver", conninfo.c_str(), nullptr};
+  PGconn* conn = PQconnectdbParams(keys, values, 1);
+  if (conn == nullptr) {
+    *error = "out of memory";
+    return nullptr;
+  }
+  std::unique_ptr<PgBackend> backend(new PgBackend(conn));
+  if (PQstatus(conn) != CONNECTION_OK) {
+    *error = Trimmed(PQerrorMessage(conn));
+    return nullptr;
+  }
+  if (Outcome o = backend->Setup(); !o.ok()) {
+    *error = o.message;
+    return nullptr;
+  }
+  return backend;
+}
+
+PgBackend::PgBackend(pg_conn* conn) : conn_(conn) {}
+
+PgBackend::~PgBackend() {
+  {
+    std::lock_guard<std::mutex> lock(cancel_mu_);
+    if (cancel_) PQfreeCancel(cancel_);
+    cancel_ = nullptr;
+  }
+  // Closing the connection rolls back whatever transaction it had open.
+  PQfinish(conn_);
+}
+
+Outcome PgBackend::Setup() {
+  RenewCancel();
+  if (PQsetClientEncoding(conn_, "UTF8") != 0) return ConnectionError();
+  return Command("SET DateStyle = ISO; SET bytea_output = hex; SET extra_float_digits = 1");
+}
+
+void PgBackend::RenewCancel() {
+  std::lock_guard<std::mutex> lock(cancel_mu_);
+  if (cancel_) PQfreeCancel(cancel_);
+  cancel_ = PQgetCancel(conn_);
+}
+
+void PgBackend::Interrupt() {
+  interrupted_.store(true);
+  CancelRunning();
+}
+
+void PgBackend::CancelRunning() {
+  std::lock_guard<std::mutex> lock(cancel_mu_);
+  char error[256];
+  if (cancel_) PQcancel(cancel_, error, sizeof error);
+}
+
+Outcome PgBackend::ConnectionError() const {
+  return Outcome::Error(-1, Trimmed(PQerrorMessage(conn_)));
+}
+
+Outcome PgBackend::ResultError(const pg_result* result) const {
+  if (result == nullptr) return ConnectionError();
+  const char* sqlstate = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+  if (sqlstate == nullptr || primary == nullptr) {
+    std::string text = Trimmed(PQresultErrorMessage(result));
+    return Outcome::Error(-1, text.empty() ? Trimmed(PQerrorMessage(conn_)) : text);
+  }
+  const char* severity = PQresultErrorField(result, PG_DIAG_SEVERITY);
+  std::string text = std::string(severity ? severity : "ERROR") + ":  " + sqlstate + ": " + primary;
+  if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
+    text += std::string("\nDETAIL:  ") + detail;
+  }
+  if (const char* hint = PQresultErrorField(result, PG_DIAG_MESSAGE_HINT)) {
+    text += std::string("\nHINT:  ") + hint;
+  }
+  return Outcome::Error(-1, text);
+}
+
+Outcome PgBackend::Command(const char* sql) {
+  Result r(PQexec(conn_, sql));
+  ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) return ResultError(r.get());
+  return {};
+}
+
+Outcome PgBackend::Ready() {
+  if (interrupted_.load()) return Outcome::Error(-1, "the server is stopping");
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+      return Outcome::Error(-1, "no connection to PostgreSQL: " + Trimmed(PQerrorMessage(conn_)));
+    }
+    if (Outcome o = Setup(); !o.ok()) return o;
+  }
+  if (lost_transaction_) {
+    return Outcome::Error(-1, "the connection to PostgreSQL broke inside the transaction, which "
+                              "was rolled back; end it with ROLLBACK");
+  }
+  return {};
+}
+
+bool PgBackend::InTransaction() {
+  PGTransactionStatusType s = PQtransactionStatus(conn_);
+  return lost_transaction_ || s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
+}
+
+Outcome PgBackend::Failed(Outcome outcome, bool in_transaction) {
+  if (in_transaction && PQstatus(conn_) == CONNECTION_BAD) lost_transaction_ = true;
+  return outcome;
+}
+
+Outcome PgBackend::Begin() {
+  if (Outcome o = Ready(); !o.ok()) return o;
+  if (InTransaction()) return Outcome::Error(-1, "WARNING:  25001: there is already a transaction in progress");
+  return Command("BEGIN");
+}
+
+Outcome PgBackend::Commit() {
+  if (lost_transaction_) {
+    lost_transaction_ = false;
+    return Outcome::Error(-1, "the connection to PostgreSQL broke inside the transaction, which "
+                              "was rolled back");
+  }
+  if (Outcome o = Ready(); !o.ok()) return o;
+  if (!InTransaction()) return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
+  Result r(PQexec(conn_, "COMMIT"));
+  if (!r || PQresultStatus(r.get()) != PGRES_COMMAND_OK) return ResultError(r.get());
+  // A transaction that failed ends in a rollback, which COMMIT reports so.
+  if (std::strcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0) {
+    return Outcome::Error(-1, "ERROR:  25P02: the transaction had failed; COMMIT rolled it back");
+  }
+  return {};
+}
+
+Outcome PgBackend::Rollback() {
+  if (lost_transaction_) {
+    lost_transaction_ = false;
+    return {};
+  }
+  if (Outcome o = Ready(); !o.ok()) return o;
+  if (!InTransaction()) return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
+  return Command("ROLLBACK");
+}
+
+Outcome PgBackend::Bind(const PgStatement& statement, const std::vector<ParamEntry>& params,
+                        Bound* bound) const {
+  std::size_t n = statement.slots.size();
+  bound->texts.resize(n);
+  bound->values.assign(n, nullptr);
+  bound->lengths.assign(n, 0);
+  bound->formats.assign(n, 0);
+  bound->types.assign(n, 0);  // unknown: PostgreSQL infers the type from the use
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string& name = statement.slots[k];
+    const ParamEntry* entry = nullptr;
+    if (name.empty()) {
+      if (k < params.size()) entry = &params[k];
+    } else {
+      entry = FindParam(params, name);
+    }
+    std::string label = name.empty() ? "$" + std::to_string(k + 1) : name;
+    if (entry == nullptr) return Outcome::Error(-1, "no value given for parameter " + label);
+    std::string error;
+    auto value = DecodeParam(entry->type_code, entry->value, &error);
+    if (!value) return Outcome::Error(-1, "parameter " + label + ": " + error);
+    switch (value->kind) {
+      case ParamValue::Kind::kNull:
+        continue;
+      case ParamValue::Kind::kInteger:
+        bound->texts[k] = std::to_string(value->integer);
+        break;
+      case ParamValue::Kind::kReal:
+        bound->texts[k] = entry->value;  // as the client wrote it; it parsed as a double
+        break;
+      case ParamValue::Kind::kText:
+        bound->texts[k] = std::move(value->text);
+        break;
+      case ParamValue::Kind::kBlob:
+        bound->texts[k] = std::move(value->text);
+        bound->formats[k] = 1;
+        bound->types[k] = kByteaOid;
+        break;
+    }
+    bound->values[k] = bound->texts[k].c_str();
+    bound->lengths[k] = static_cast<int>(bound->texts[k].size());
+  }
+  return {};
+}
+
+bool PgBackend::Send(const PgStatement& statement, const Bound& bound) {
+  return PQsendQueryParams(conn_, statement.text.c_str(), static_cast<int>(bound.values.size()),
+                           bound.types.data(), bound.values.data(), bound.lengths.data(),
+                           bound.formats.data(), 0) == 1;
+}
+
+template <typename Body>
+Outcome PgBackend::Guarded(Body body) {
+  if (Outcome o = Ready(); !o.ok()) return o;
+  bool in_transaction = InTransaction();
+  if (!in_transaction) return Failed(body(), false);
+  if (Outcome o = Command("SAVEPOINT orv_request"); !o.ok()) return Failed(o, true);
+  Outcome result = body();
+  if (result.ok()) result = Command("RELEASE SAVEPOINT orv_request");
+  if (!result.ok() && PQstatus(conn_) == CONNECTION_OK) {
+    Command("ROLLBACK TO SAVEPOINT orv_request");
+    Command("RELEASE SAVEPOINT orv_request");
+  }
+  return Failed(result, true);
+}
+
+Outcome PgBackend::ExecOne(const PgStatement& statement, const std::vector<ParamEntry>& params,
+                           std::int64_t* changed) {
+  Bound bound;
+  if (Outcome o = Bind(statement, params, &bound); !o.ok()) return o;
+  if (!Send(statement, bound)) return ConnectionError();
+  Outcome outcome;
+  // Every result is read, so the connection is ready for the next request.
+  while (Result r{PQgetResult(conn_)}) {
+    ExecStatusType status = PQresultStatus(r.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+      if (outcome.ok() && ChangesRows(r.get())) *changed += std::atoll(PQcmdTuples(r.get()));
+    } else if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) {
+      outcome = Outcome::Error(-1, "COPY to or from the client is not supported");
+      PQputCopyEnd(conn_, "not supported");
+    } else if (outcome.ok()) {
+      outcome = ResultError(r.get());
+    }
+  }
+  if (outcome.ok() && PQstatus(conn_) == CONNECTION_BAD) return ConnectionError();
+  return outcome;
+}
+
+Outcome PgBackend::Exec(const std::string& sql, const std::vector<ParamEntry>& params,
+                        std::int64_t* changed) {
+  *changed = 0;
+  std::vector<PgStatement> statements = PgStatements(sql);
+  if (statements.empty()) return Outcome::Error(-1, "no SQL statement to run");
+  return Guarded([&]() -> Outcome {
+    if (statements.size() == 1) return ExecOne(statements[0], params, changed);
+    // Several statements: all or none (inside a user transaction the
+    // request savepoint already makes it so).
+    bool own = !InTransaction();
+    if (own) {
+      if (Outcome o = Command("BEGIN"); !o.ok()) return o;
+    }
+    Outcome result;
+    for (const PgStatement& statement : statements) {
+      result = ExecOne(statement, params, changed);
+      if (!result.ok()) break;
+    }
+    if (own && result.ok()) result = Command("COMMIT");
+    if (own && !result.ok() && PQstatus(conn_) == CONNECTION_OK) Command("ROLLBACK");
+    if (!result.ok()) *changed = 0;
+    return result;
+  });
+}
+
+Outcome PgBackend::Open(const std::string& sql, const std::vector<ParamEntry>& params,
+                        RowWindow window, OpenReply* reply) {
+  std::vector<PgStatement> statements = PgStatements(sql);
+  if (statements.empty()) return Outcome::Error(-1, "no SQL statement to run");
+  if (statements.size() > 1) {
+    return Outcome::Error(-1, "OPEN runs one statement; the text holds more than one");
+  }
+  Bound bound;
+  if (Outcome o = Bind(statements[0], params, &bound); !o.ok()) return o;
+  return Guarded([&] { return Fetch(statements[0], bound, window, reply); });
+}
+
+Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,
+                         OpenReply* reply) {
+  if (!Send(statement, bound)) return ConnectionError();
+  PQsetSingleRowMode(conn_);
+  std::optional<PgRows> rows;
+  Outcome failure;
+  bool streaming = false;
+  std::int64_t row = 0, taken = 0;
+  const std::int64_t first = std::max<std::int64_t>(window.first, 1);
+  std::string wire;
+  auto fail = [&](Outcome o) {
+    if (failure.ok()) failure = std::move(o);
+  };
+  // Every result is read, also after a failure or past the window, so the
+  // connection is ready for the next request.
+  while (Result r{PQgetResult(conn_)}) {
+    ExecStatusType status = PQresultStatus(r.get());
+    if (status == PGRES_COMMAND_OK && !rows) {
+      rows.emplace(std::vector<PgColumn>{});
+      continue;
+    }
+    if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+      if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) {
+        fail(Outcome::Error(-1, "COPY to or from the client is not supported"));
+        PQputCopyEnd(conn_, "not supported");
+      } else {
+        fail(ResultError(r.get()));
+      }
+      continue;
+    }
+    if (!rows) {
+      std::vector<PgColumn> columns;
+      for (int c = 0; c < PQnfields(r.get()); ++c) {
+        columns.push_back({PQfname(r.get(), c), PgType(PQftype(r.get(), c), PQfmod(r.get(), c))});
+      }
+      rows.emplace(std::move(columns));
+    }
+    const auto& columns = rows->columns();
+    for (int t = 0; t < PQntuples(r.get()) && failure.ok(); ++t) {
+      if (++row < first || (window.count >= 0 && taken >= window.count)) continue;
+      ++taken;
+      for (std::size_t c = 0; c < columns.size(); ++c) {
+        int ci = static_cast<int>(c);
+        wire.clear();
+        if (!PQgetisnull(r.get(), t, ci)) {
+          AppendPgValue(columns[c].type.form,
+                        std::string_view(PQgetvalue(r.get(), t, ci),
+                                         static_cast<std::size_t>(PQgetlength(r.get(), t, ci))),
+                        &wire);
+        }
+        if (streaming) {
+          reply->Field(wire);
+        } else {
+          rows->Add(wire);
+        }
+      }
+      if (streaming || rows->MemoryBytes() < kHoldBytes) continue;
+      if (rows->Streamable()) {
+        reply->Begin(rows->Describe(false));
+        rows->Drain(reply);
+        streaming = true;
+      } else if (rows->MemoryBytes() > kMaxResultBytes) {
+        fail(Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
+                                    " MiB; fetch it in parts with OPENPART"));
+        CancelRunning();
+      }
+    }
+  }
+  if (failure.ok() && PQstatus(conn_) == CONNECTION_BAD) failure = ConnectionError();
+  if (!failure.ok()) return failure;
+  if (!rows) rows.emplace(std::vector<PgColumn>{});
+  if (!streaming) {
+    reply->Begin(rows->Describe(true));
+    rows->Drain(reply);
+  }
+  reply->End();
+  return {};
+}
+
+}  // namespace orv::server

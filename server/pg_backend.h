@@ -1,0 +1,101 @@
+// PgBackend runs requests on one PostgreSQL connection of its own (libpq),
+// opened with the client connection and closed with it.
+//
+// Sessions: client_encoding UTF8, DateStyle ISO and hex bytea output, so
+// values convert to the wire forms of pg_types.h; TCP keepalives, so a
+// PostgreSQL host that vanishes fails the request in about a minute instead
+// of leaving it waiting. A connection found broken at the start of a request
+// is opened again; when it broke inside a user transaction, every request
+// but ROLLBACK (and COMMIT, which fails) says so until the client ends the
+// transaction, since its changes are gone.
+//
+// Requests: placeholders are rewritten to $n (pg_sql.h) and values bound as
+// text of unknown type, so PostgreSQL infers each from its use (bytea goes as
+// binary). Inside a user transaction every request runs under a savepoint,
+// so a failed one undoes only itself and the transaction goes on, as on
+// SQLite (PostgreSQL would otherwise refuse the rest of the transaction).
+// A several-statement EXEC runs in a transaction (or that savepoint) of its
+// own: all or nothing. OPEN fetches in single-row mode; see pg_rows.h for
+// when rows stream and when they are held.
+//
+// Errors pass through as PostgreSQL words them, with severity and SQLSTATE:
+// "ERROR:  42P01: relation \"x\" does not exist", plus DETAIL and HINT lines.
+//
+// Owns the PGconn and its cancel handle. Used by one connection thread;
+// Interrupt() may be called from any thread.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "server/backend.h"
+#include "server/pg_sql.h"
+
+struct pg_conn;
+struct pg_cancel;
+struct pg_result;
+
+namespace orv::server {
+
+class PgBackend : public Backend {
+ public:
+  // Largest result held in memory when its widths are not known up front.
+  static constexpr std::size_t kMaxResultBytes = std::size_t{1} << 30;
+  // Rows held back before a result whose widths are known starts to stream;
+  // smaller results are described by their values, like SQLite's.
+  static constexpr std::size_t kHoldBytes = std::size_t{4} << 20;
+
+  // Connects with a libpq conninfo string or URI (empty: the PG* environment
+  // variables alone). On failure returns nothing and sets *error.
+  static std::unique_ptr<PgBackend> Connect(const std::string& conninfo, std::string* error);
+
+  ~PgBackend() override;
+  PgBackend(const PgBackend&) = delete;
+  PgBackend& operator=(const PgBackend&) = delete;
+
+  Outcome Begin() override;
+  Outcome Commit() override;
+  Outcome Rollback() override;
+  bool InTransaction() override;
+  Outcome Open(const std::string& sql, const std::vector<ParamEntry>& params, RowWindow window,
+               OpenReply* reply) override;
+  Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
+               std::int64_t* changed) override;
+  void Interrupt() override;
+
+ private:
+  struct Bound;
+  explicit PgBackend(pg_conn* conn);
+
+  Outcome Setup();
+  void RenewCancel();
+  // Asks PostgreSQL to cancel the statement running now, if any.
+  void CancelRunning();
+  // Reconnects a broken connection; fails while a lost transaction is open.
+  Outcome Ready();
+  Outcome ConnectionError() const;
+  Outcome ResultError(const pg_result* result) const;
+  Outcome Command(const char* sql);
+  // Notes a broken connection inside a user transaction; passes outcome on.
+  Outcome Failed(Outcome outcome, bool in_transaction);
+  Outcome Bind(const PgStatement& statement, const std::vector<ParamEntry>& params,
+               Bound* bound) const;
+  bool Send(const PgStatement& statement, const Bound& bound);
+  Outcome ExecOne(const PgStatement& statement, const std::vector<ParamEntry>& params,
+                  std::int64_t* changed);
+  Outcome Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,
+                OpenReply* reply);
+  // Runs body under the request savepoint inside a user transaction.
+  template <typename Body>
+  Outcome Guarded(Body body);
+
+  pg_conn* conn_;
+  bool lost_transaction_ = false;  // the connection broke inside a user transaction
+  std::atomic<bool> interrupted_{false};
+  std::mutex cancel_mu_;
+  pg_cancel* cancel_ = nullptr;  // protected by cancel_mu_
+};
+
+}  // namespace orv::server
