@@ -45,7 +45,7 @@ class PgBackend : public Backend {
   static constexpr std::size_t kMaxResultBytes = std::size_t{1} << 30;
   // Rows held back before a result whose widths are known starts to stream;
   // smaller results are described by their values, like SQLite's.
-  static constexpr std::size_t kHoldBytes = std::size_t{4} << 20;
+  static constexpr std::size_t kHoldBytes = std::size_t{1} << 20;
 
   // Connects with a libpq conninfo string or URI (empty: the PG* environment
   // variables alone). On failure returns nothing and sets *error.
