@@ -374,12 +374,12 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
           rows->Add(wire);
         }
       }
-      if (streaming || rows->MemoryBytes() < kHoldBytes) continue;
+      if (streaming || rows->HeldBytes() < kHoldBytes) continue;
       if (rows->Streamable()) {
         reply->Begin(rows->Describe(false));
         rows->Drain(reply);
         streaming = true;
-      } else if (rows->MemoryBytes() > kMaxResultBytes) {
+      } else if (rows->HeldBytes() > kMaxResultBytes) {
         fail(Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
                                     " MiB; fetch it in parts with OPENPART"));
         CancelRunning();

@@ -28,8 +28,8 @@ void PgRows::Add(std::string_view wire) {
   if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < need) {
     blocks_.emplace_back();
     blocks_.back().reserve(std::max(kBlockBytes, need));
-    bytes_ += blocks_.back().capacity();
   }
+  held_ += need;
   blocks_.back().append(reinterpret_cast<const char*>(&length), sizeof length);
   blocks_.back().append(wire);
 }
@@ -61,7 +61,7 @@ void PgRows::Drain(OpenReply* reply) {
     }
   }
   blocks_.clear();
-  bytes_ = 0;
+  held_ = 0;
   values_ = 0;
 }
 

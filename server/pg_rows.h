@@ -38,7 +38,8 @@ class PgRows {
 
   // Appends the next value, in wire form.
   void Add(std::string_view wire);
-  std::size_t MemoryBytes() const { return bytes_; }
+  // Bytes the values held take.
+  std::size_t HeldBytes() const { return held_; }
 
   // Descriptions by the values held (complete) or by the types' bounds.
   std::vector<ColumnOut> Describe(bool complete) const;
@@ -49,7 +50,7 @@ class PgRows {
   std::vector<PgColumn> columns_;
   std::vector<std::size_t> longest_;
   std::vector<std::string> blocks_;
-  std::size_t bytes_ = 0;
+  std::size_t held_ = 0;
   std::size_t values_ = 0;
 };
 

@@ -64,6 +64,12 @@ class SharedServerTest : public ::testing::Test {
     ASSERT_TRUE(server_->ok()) << server_->error();
   }
 
+  // conninfo of the suite's PostgreSQL database, once a test has used it.
+  static std::string PgConninfo() {
+    auto it = servers_.find(BackendKind::kPostgres);
+    return it != servers_.end() && it->second.database ? it->second.database->conninfo() : "";
+  }
+
   static inline RdbServerProcess* server_ = nullptr;
 
  private:
