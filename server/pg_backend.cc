@@ -264,10 +264,14 @@ Outcome PgBackend::ExecOne(const PgStatement& statement, const std::vector<Param
   Bound bound;
   if (Outcome o = Bind(statement, params, &bound); !o.ok()) return o;
   if (!Send(statement, bound)) return ConnectionError();
+  // Rows a statement returns are read one at a time and dropped, so even a
+  // large SELECT sent as EXEC costs no memory.
+  PQsetSingleRowMode(conn_);
   Outcome outcome;
   // Every result is read, so the connection is ready for the next request.
   while (Result r{PQgetResult(conn_)}) {
     ExecStatusType status = PQresultStatus(r.get());
+    if (status == PGRES_SINGLE_TUPLE) continue;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
       if (outcome.ok() && ChangesRows(r.get())) *changed += std::atoll(PQcmdTuples(r.get()));
     } else if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) {
