@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   for (const char* suffix : {"", "-wal", "-shm"}) {
-    std::remove((orv::Database() + suffix).c_str());
+    std::remove((orv::server::Database() + suffix).c_str());
   }
   return 0;
 }

@@ -263,6 +263,11 @@ Outcome PgBackend::ExecOne(const PgStatement& statement, const std::vector<Param
                            std::int64_t* changed) {
   Bound bound;
   if (Outcome o = Bind(statement, params, &bound); !o.ok()) return o;
+  return ExecBound(statement, bound, changed);
+}
+
+Outcome PgBackend::ExecBound(const PgStatement& statement, const Bound& bound,
+                             std::int64_t* changed) {
   if (!Send(statement, bound)) return ConnectionError();
   // Rows a statement returns are read one at a time and dropped, so even a
   // large SELECT sent as EXEC costs no memory.
@@ -319,7 +324,36 @@ Outcome PgBackend::Open(const std::string& sql, const std::vector<ParamEntry>& p
   }
   Bound bound;
   if (Outcome o = Bind(statements[0], params, &bound); !o.ok()) return o;
+  if (window.count > 0 && PgReadsOnly(statements[0].text)) {
+    return Guarded([&] { return FetchWindow(statements[0], bound, window, reply); });
+  }
   return Guarded([&] { return Fetch(statements[0], bound, window, reply); });
+}
+
+Outcome PgBackend::FetchWindow(const PgStatement& statement, const Bound& bound,
+                               RowWindow window, OpenReply* reply) {
+  // Through a cursor PostgreSQL computes the rows up to the window's end and
+  // no more, as SQLite steps no further; a cursor lives in a transaction.
+  bool own = !InTransaction();
+  if (own) {
+    if (Outcome o = Command("BEGIN"); !o.ok()) return o;
+  }
+  PgStatement declare{"DECLARE orv_window NO SCROLL CURSOR FOR " + statement.text,
+                      statement.slots};
+  std::int64_t changed = 0;
+  Outcome result = ExecBound(declare, bound, &changed);
+  std::int64_t skip = std::max<std::int64_t>(window.first, 1) - 1;
+  if (result.ok() && skip > 0) {
+    result = Command(("MOVE FORWARD " + std::to_string(skip) + " IN orv_window").c_str());
+  }
+  if (result.ok()) {
+    PgStatement fetch{"FETCH FORWARD " + std::to_string(window.count) + " FROM orv_window", {}};
+    result = Fetch(fetch, Bound{}, RowWindow{}, reply);
+  }
+  if (result.ok()) result = Command("CLOSE orv_window");
+  if (own && result.ok()) result = Command("COMMIT");
+  if (own && !result.ok() && PQstatus(conn_) == CONNECTION_OK) Command("ROLLBACK");
+  return result;
 }
 
 Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,

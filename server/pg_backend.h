@@ -85,8 +85,12 @@ class PgBackend : public Backend {
   bool Send(const PgStatement& statement, const Bound& bound);
   Outcome ExecOne(const PgStatement& statement, const std::vector<ParamEntry>& params,
                   std::int64_t* changed);
+  Outcome ExecBound(const PgStatement& statement, const Bound& bound, std::int64_t* changed);
   Outcome Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,
                 OpenReply* reply);
+  // OPENPART of a query that only reads: through a cursor.
+  Outcome FetchWindow(const PgStatement& statement, const Bound& bound, RowWindow window,
+                      OpenReply* reply);
   // Runs body under the request savepoint inside a user transaction.
   template <typename Body>
   Outcome Guarded(Body body);

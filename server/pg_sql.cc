@@ -174,4 +174,24 @@ std::vector<PgStatement> PgStatements(std::string_view sql) {
   return out;
 }
 
+bool PgReadsOnly(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (std::isspace(static_cast<unsigned char>(text[i]))) {
+      ++i;
+    } else if (text.substr(i, 2) == "--") {
+      std::size_t eol = text.find('\n', i);
+      i = eol == std::string_view::npos ? text.size() : eol + 1;
+    } else if (text.substr(i, 2) == "/*") {
+      i = SkipBlockComment(text, i);
+    } else {
+      break;
+    }
+  }
+  std::size_t end = i;
+  while (end < text.size() && NameChar(text[end])) ++end;
+  std::string_view word = text.substr(i, end - i);
+  return SameName(word, "select") || SameName(word, "values") || SameName(word, "table");
+}
+
 }  // namespace orv::server

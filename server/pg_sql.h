@@ -32,4 +32,8 @@ struct PgStatement {
 
 std::vector<PgStatement> PgStatements(std::string_view sql);
 
+// True when the statement is a query that only reads, as DECLARE CURSOR takes
+// it: its first word (after blanks and comments) is SELECT, VALUES or TABLE.
+bool PgReadsOnly(std::string_view text);
+
 }  // namespace orv::server

@@ -122,6 +122,14 @@ TEST_F(PostgresTest, LargeResultsStreamWhenTheirWidthsAreKnown) {
   ASSERT_TRUE(part.has_value());
   ASSERT_EQ(part->rows.size(), 2u);
   EXPECT_EQ(part->rows[1][0], "50002");
+  // A window of a query is read through a cursor, with its parameters, and
+  // rows past the window are never computed (row 50 would fail).
+  ASSERT_TRUE(c.Connect(port()));
+  part = c.Open("select n, 100 / (50 - n) from generate_series(1, :m) n",
+                P::Param(":m", kInt, "100"), 1, nullptr, 8, 3);
+  ASSERT_TRUE(part.has_value());
+  EXPECT_EQ(part->rows, (std::vector<std::vector<std::string>>{{"8", "2"}, {"9", "2"},
+                                                               {"10", "2"}}));
 
   // A failure after rows went out ends that connection instead of a short
   // result that looks complete.

@@ -50,5 +50,14 @@ TEST(PgSqlTest, SemicolonsOutsideQuotedTextSplitStatements) {
   EXPECT_TRUE(PgStatements(" ; -- nothing\n").empty());
 }
 
+TEST(PgSqlTest, ReadingQueriesAreKnownByTheirFirstWord) {
+  EXPECT_TRUE(PgReadsOnly("select 1"));
+  EXPECT_TRUE(PgReadsOnly(" -- why\n /* a /* b */ */ VALUES (1)"));
+  EXPECT_TRUE(PgReadsOnly("Table t"));
+  EXPECT_FALSE(PgReadsOnly("with d as (delete from t returning *) select * from d"));
+  EXPECT_FALSE(PgReadsOnly("insert into t values(1) returning a"));
+  EXPECT_FALSE(PgReadsOnly("selection"));
+}
+
 }  // namespace
 }  // namespace orv::server
