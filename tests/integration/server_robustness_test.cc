@@ -140,6 +140,10 @@ TEST(ServerCommandLineTest, BadArgumentsExitWithTwo) {
   EXPECT_EQ(ExitStatus({"--max-connections", "0"}), 2);
   EXPECT_EQ(ExitStatus({"--idle-timeout"}), 2);
   EXPECT_EQ(ExitStatus({"--frobnicate"}), 2);
+  EXPECT_EQ(ExitStatus({"--postgres"}), 2);
+  EXPECT_EQ(ExitStatus({"--sqlite", "a.db", "--postgres", ""}), 2);
+  // A PostgreSQL that cannot be reached fails the start.
+  EXPECT_EQ(ExitStatus({"--postgres", "host=127.0.0.1 port=1 connect_timeout=2"}), 1);
 }
 
 }  // namespace
