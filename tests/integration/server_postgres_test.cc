@@ -3,6 +3,7 @@
 // held results, a PostgreSQL connection that breaks, and several rdbserver
 // processes in front of one database.
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -209,6 +210,26 @@ TEST_F(PostgresTest, ServerProcessesShareOneDatabase) {
   EXPECT_EQ(second.Stop(), 0);
   EXPECT_TRUE(b.WaitClosed());
   EXPECT_EQ(Value("select count(*) from shared"), std::to_string(1 + kWorkers * kRounds));
+}
+
+TEST_F(PostgresTest, StopCancelsARunningStatement) {
+  RdbServerProcess other(ORV_RDBSERVER_PATH, {"--postgres", PgConninfo()});
+  ASSERT_TRUE(other.ok()) << other.error();
+  FrameClient c;
+  ASSERT_TRUE(c.Connect(other.port()));
+  ASSERT_TRUE(c.SendMessage("OPEN;;;0;\nselect pg_sleep(60)"));
+  // Wait until PostgreSQL runs it, then stop the server.
+  for (int i = 0; i < 500 && Value("select count(*) from pg_stat_activity where query = "
+                                   "'select pg_sleep(60)'") == "0";
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(other.Stop(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(Value("select count(*) from pg_stat_activity where query = 'select pg_sleep(60)' "
+                  "and state = 'active'"),
+            "0");
 }
 
 }  // namespace
