@@ -95,6 +95,34 @@ TEST_F(QueryPeerTest, OpenSendsTheStatementAndParameterBlockAndBrowses) {
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
+TEST_F(QueryPeerTest, EverySlotKeepsItsTerminator) {
+  // S holds exactly its declared 4 characters; T's value fills its whole
+  // field of the row text, one more than its declared 2.
+  peer_.Add(OpenReply(1, Column(18, "S", 4) + Column(18, "T", 2) + Column(8, "N", 3) +
+                             Value("abcd") + Value("xyz") + Value("-12") + "EOF;", 3));
+  query_.SQL()->Add("select * from T");
+  query_.Open();
+  ASSERT_TRUE(query_.Active()) << log_.Texts();
+  EXPECT_EQ(query_.FieldByName("S")->AsString(), "abcd");
+  EXPECT_EQ(query_.FieldByName("N")->AsInteger(), -12);
+  std::string record(static_cast<size_t>(query_.ResultStream()->RowWidth()), 'x');
+  ASSERT_TRUE(query_.GetCurrentRecord(record.data()));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(record[query_.GetFieldOffset(i) + query_.GetFieldLen(i) - 1], '\0') << i;
+}
+
+TEST_F(QueryPeerTest, AFilterRemovesEveryRowItRejectsTheFirstIncluded) {
+  peer_.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + Value("2") + Value("3") + "EOF;", 1));
+  query_.SQL()->Add("select N from T");
+  query_.SetOnFilterRecord(
+      [](TDataSet* data, bool& accept) { accept = data->FieldByName("N")->AsInteger() != 1; });
+  query_.SetFiltered(true);
+  query_.Open();
+  ASSERT_TRUE(query_.Active()) << log_.Texts();
+  EXPECT_EQ(query_.RecordCount(), 2);
+  EXPECT_EQ(query_.FieldByName("N")->AsInteger(), 2);
+}
+
 TEST_F(QueryPeerTest, PagedOpenExecAndRowsAffected) {
   peer_.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + "EOF;", 1));
   peer_.Add(PeerScript().ReadFrames(1).WriteFrame("3;OK").ReadFrames(1));

@@ -68,6 +68,8 @@ TEST(ReplyParser, RefusesMalformedReplies) {
   const std::vector<std::tuple<std::string, int32_t, std::string>> cases = {
       {"0;A;3;0;-1;;EOF;", 1, "data of column(1) is not valid!"},
       {"0;A;3;0;0;B;3;0;1;x;2000000000;", 2, "data of column(2) is not valid!"},
+      // Ten digits past 2^31 are refused, never wrapped to a small length.
+      {"0;A;3;0;4294967297;x;EOF;", 1, "'4294967297' is not a valid integer value"},
       {"0;A;3;0;x1;", 1, "'x1' is not a valid integer value"},
       {"0;A;-3;0;EOF;", 1, "length of column(1) is not valid!"},
       {"0;A;3;0;0;B;99999999;0;", 2, "length of column(2) is not valid!"},

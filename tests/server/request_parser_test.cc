@@ -82,12 +82,20 @@ TEST(RequestParserTest, BlockEndsByItsCountEvenOnAFullFrame) {
   std::string head = Entry(":v", 0, "");
   std::string block = Entry(":v", 0, std::string(4092 - head.size() - 3, 'v'));
   ASSERT_EQ(block.size(), 4092u);
+  // The first frame ends between the value and its ';'.
+  std::string split = Entry(":v", 0, std::string(4092 - head.size() - 2, 's'));
+  // A name of the longest token length.
+  std::string long_name = Entry(std::string(4096, 'n'), 8, "1");
   std::vector<Request> reqs;
-  auto results = Parse(Message("EXEC;;;1;\nx") + Frame(block) + Message("TRAN;;;0;\n"), 100,
-                       &reqs);
-  ASSERT_EQ(reqs.size(), 2u);
+  auto results = Parse(Message("EXEC;;;1;\nx") + Frame(block) + Message("EXEC;;;1;\nx") +
+                           Message(split) + Message("EXEC;;;1;\nx") + Message(long_name) +
+                           Message("TRAN;;;0;\n"),
+                       100, &reqs);
+  ASSERT_EQ(reqs.size(), 4u);
   EXPECT_EQ(reqs[0].params.at(0).value.size(), 4092 - head.size() - 3);
-  EXPECT_EQ(reqs[1].command, "TRAN");
+  EXPECT_EQ(reqs[1].params.at(0).value, std::string(4092 - head.size() - 2, 's'));
+  EXPECT_EQ(reqs[2].params.at(0).name.size(), 4096u);
+  EXPECT_EQ(reqs[3].command, "TRAN");
 }
 
 TEST(RequestParserTest, RequestErrorsKeepTheStreamInStep) {
@@ -103,6 +111,7 @@ TEST(RequestParserTest, RequestErrorsKeepTheStreamInStep) {
       {Message("OPEN;;;1;\nx") + Message("I;:a;8;-1;1;"), "not valid"},
       {Message("OPEN;;;1;\nx") + Message("I;:a;eight;1;1;"), "type code"},
       {Message("OPEN;;;1;\nx") + Message("I;:a;8;1;12;"), "not followed by ';'"},
+      {Message("OPEN;;;1;\nx") + Message(Entry(std::string(4097, 'n'), 8, "1")), "malformed"},
       // A bad entry in the first of two frames: the rest is still consumed.
       {Message("OPEN;;;1;\nx") + Message("IO;:a;8;1;1;" + std::string(5000, ' ')), "direction"},
       {Frame(""), "empty command message"},

@@ -68,7 +68,11 @@ TEST(ResultTableTest, ColumnDecisionsFollowTheValues) {
       {"REAL", {null}, kStFloat, 24},
       {"NUMERIC", {r(-1.5e-300)}, kStFloat, 24},
       {"CHAR(4)", {s("abcdef")}, kStVarchar, 6},
+      {"VARCHAR(4000)", {null}, kStVarchar, 4000},
+      {"", {s(std::string(4000, 'x'))}, kStVarchar, 4000},
       {"TEXT", {s(std::string(4001, 'x'))}, kStText, 4001},
+      // As from "select name from t union all select -123456": the sign counts.
+      {"VARCHAR(5)", {s("ab"), i(-123456)}, kStVarchar, 7},
       {"", {null}, kStVarchar, 255},
       {"", {i(1), s("a")}, kStVarchar, 255},
       {"BOOLEAN", {i(1), i(0), null}, kStBit, 1},

@@ -14,10 +14,11 @@ TEST(ValueTextTest, WireDatesBecomeIsoAndBack) {
   EXPECT_EQ(WireDateToIso("20010302130405120"), "2001-03-02 13:04:05.120");
   EXPECT_EQ(WireDateToIso("20010302130405"), "2001-03-02 13:04:05");
   EXPECT_EQ(WireDateToIso("20240229"), "2024-02-29");
+  EXPECT_EQ(WireDateToIso("20000229"), "2000-02-29");  // every 400 years a leap year
   EXPECT_EQ(WireDateToIso("235959"), "23:59:59");
   EXPECT_EQ(WireDateToIso("235959001"), "23:59:59.001");
-  for (const char* bad : {"20230229", "20011301", "20010100", "00000101", "240000", "2001030",
-                          "2001-03-02", "20010302130460000", ""}) {
+  for (const char* bad : {"20230229", "19000229", "20011301", "20010100", "00000101", "240000",
+                          "2001030", "2001-03-02", "20010302130460000", ""}) {
     EXPECT_FALSE(WireDateToIso(bad).has_value()) << bad;
   }
 
