@@ -14,6 +14,8 @@ namespace orv::server {
 namespace {
 
 constexpr unsigned kByteaOid = 17;
+constexpr const char* kLostTransaction =
+    "the connection to PostgreSQL broke inside the transaction, which was rolled back";
 
 struct ResultCloser {
   void operator()(PGresult* r) const { PQclear(r); }
@@ -34,6 +36,10 @@ bool ChangesRows(const PGresult* r) {
     if (std::strncmp(status, word, std::strlen(word)) == 0) return true;
   }
   return false;
+}
+
+Outcome NoTransaction() {
+  return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
 }
 
 }  // namespace
@@ -144,8 +150,7 @@ Outcome PgBackend::Ready() {
     if (Outcome o = Setup(); !o.ok()) return o;
   }
   if (lost_transaction_) {
-    return Outcome::Error(-1, "the connection to PostgreSQL broke inside the transaction, which "
-                              "was rolled back; end it with ROLLBACK");
+    return Outcome::Error(-1, std::string(kLostTransaction) + "; end it with ROLLBACK");
   }
   return {};
 }
@@ -162,18 +167,19 @@ Outcome PgBackend::Failed(Outcome outcome, bool in_transaction) {
 
 Outcome PgBackend::Begin() {
   if (Outcome o = Ready(); !o.ok()) return o;
-  if (InTransaction()) return Outcome::Error(-1, "WARNING:  25001: there is already a transaction in progress");
+  if (InTransaction()) {
+    return Outcome::Error(-1, "WARNING:  25001: there is already a transaction in progress");
+  }
   return Command("BEGIN");
 }
 
 Outcome PgBackend::Commit() {
   if (lost_transaction_) {
     lost_transaction_ = false;
-    return Outcome::Error(-1, "the connection to PostgreSQL broke inside the transaction, which "
-                              "was rolled back");
+    return Outcome::Error(-1, kLostTransaction);
   }
   if (Outcome o = Ready(); !o.ok()) return o;
-  if (!InTransaction()) return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
+  if (!InTransaction()) return NoTransaction();
   Result r(PQexec(conn_, "COMMIT"));
   if (!r || PQresultStatus(r.get()) != PGRES_COMMAND_OK) return ResultError(r.get());
   // A transaction that failed ends in a rollback, which COMMIT reports so.
@@ -189,7 +195,7 @@ Outcome PgBackend::Rollback() {
     return {};
   }
   if (Outcome o = Ready(); !o.ok()) return o;
-  if (!InTransaction()) return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
+  if (!InTransaction()) return NoTransaction();
   return Command("ROLLBACK");
 }
 

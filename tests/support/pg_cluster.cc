@@ -52,6 +52,10 @@ PgCluster* PgCluster::Get() {
       c->conninfo_ = env;
       return c;
     }
+    if (const char* reason = std::getenv("ORV_PG_UNAVAILABLE")) {
+      g_unavailable = reason;  // scripts/test tried already; no second try per test
+      return nullptr;
+    }
     char tmpl[] = "/tmp/orv-pg-XXXXXX";
     if (!::mkdtemp(tmpl)) {
       g_unavailable = "cannot create a folder for the PostgreSQL cluster";

@@ -6,8 +6,9 @@
 // empty database of its own (PgDatabase), so tests running side by side
 // never see each other's tables.
 //
-// When no PostgreSQL can be started, Get() returns null and Unavailable()
-// says why; the caller skips its PostgreSQL tests with that message.
+// When no PostgreSQL can be started (or ORV_PG_UNAVAILABLE says scripts/test
+// could not start one), Get() returns null and Unavailable() says why; the
+// caller skips its PostgreSQL tests with that message.
 //
 // Get() and PgDatabase are used by the test's thread.
 #pragma once
