@@ -330,7 +330,7 @@ Outcome PgBackend::Open(const std::string& sql, const std::vector<ParamEntry>& p
   }
   Bound bound;
   if (Outcome o = Bind(statements[0], params, &bound); !o.ok()) return o;
-  if (window.count > 0 && PgReadsOnly(statements[0].text)) {
+  if (window.count >= 0 && PgReadsOnly(statements[0].text)) {
     return Guarded([&] { return FetchWindow(statements[0], bound, window, reply); });
   }
   return Guarded([&] { return Fetch(statements[0], bound, window, reply); });
@@ -348,7 +348,9 @@ Outcome PgBackend::FetchWindow(const PgStatement& statement, const Bound& bound,
                       statement.slots};
   std::int64_t changed = 0;
   Outcome result = ExecBound(declare, bound, &changed);
-  std::int64_t skip = std::max<std::int64_t>(window.first, 1) - 1;
+  // No rows wanted: the cursor stays before the first row, where FETCH 0
+  // gives none (elsewhere it gives the current row again).
+  std::int64_t skip = window.count == 0 ? 0 : std::max<std::int64_t>(window.first, 1) - 1;
   if (result.ok() && skip > 0) {
     result = Command(("MOVE FORWARD " + std::to_string(skip) + " IN orv_window").c_str());
   }

@@ -218,6 +218,7 @@ TEST_P(ServerStatementsTest, OpenPartSendsTheRequestedWindow) {
   EXPECT_EQ(window(9, 5), "9,10,");
   EXPECT_EQ(window(11, 5), "");
   EXPECT_EQ(window(1, 0), "");
+  EXPECT_EQ(window(5, 0), "");
 }
 
 }  // namespace
