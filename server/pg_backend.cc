@@ -371,6 +371,7 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
   std::optional<PgRows> rows;
   Outcome failure;
   bool streaming = false;
+  std::vector<ColumnOut> described;  // once streaming: what the client was told
   std::int64_t row = 0, taken = 0;
   const std::int64_t first = std::max<std::int64_t>(window.first, 1);
   std::string wire;
@@ -414,15 +415,23 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
                                          static_cast<std::size_t>(PQgetlength(r.get(), t, ci))),
                         &wire);
         }
-        if (streaming) {
-          reply->Field(wire);
-        } else {
+        if (!streaming) {
           rows->Add(wire);
+        } else if (wire.size() > described[c].length && !columns[c].type.blob()) {
+          // A value the type's bound did not foresee (a date past year 9999
+          // goes out as PostgreSQL prints it) would shift the client's row.
+          fail(Outcome::Error(-1, "a value of column " + described[c].name + " is longer than " +
+                                      std::to_string(described[c].length) + " bytes"));
+          CancelRunning();
+          break;
+        } else {
+          reply->Field(wire);
         }
       }
       if (streaming || rows->HeldBytes() < kHoldBytes) continue;
       if (rows->Streamable()) {
-        reply->Begin(rows->Describe(false));
+        described = rows->Describe(false);
+        reply->Begin(described);
         rows->Drain(reply);
         streaming = true;
       } else if (rows->HeldBytes() > kMaxResultBytes) {

@@ -139,6 +139,13 @@ TEST_F(PostgresTest, LargeResultsStreamWhenTheirWidthsAreKnown) {
                       "from generate_series(1, 80000) n")
                    .has_value());
   EXPECT_TRUE(c.WaitClosed());
+  // So does a value longer than its type's bound promised.
+  ASSERT_TRUE(c.Connect(port()));
+  EXPECT_FALSE(c.Open("select n, repeat('x', 20)::varchar(20), case when n < 60000 then "
+                      "timestamp '2001-01-01' else timestamp '10000-01-01' end from "
+                      "generate_series(1, 60000) n")
+                   .has_value());
+  EXPECT_TRUE(c.WaitClosed());
   ExpectServing();
 }
 
