@@ -133,6 +133,16 @@ Outcome PgBackend::ResultError(const pg_result* result) const {
   return Outcome::Error(-1, text);
 }
 
+Outcome PgBackend::RefuseCopy(bool copy_in) {
+  if (copy_in) {
+    PQputCopyEnd(conn_, "COPY from the client is not supported");
+  } else {
+    char* row = nullptr;
+    while (PQgetCopyData(conn_, &row, 0) > 0) PQfreemem(row);
+  }
+  return Outcome::Error(-1, "COPY to or from the client is not supported");
+}
+
 Outcome PgBackend::Command(const char* sql) {
   Result r(PQexec(conn_, sql));
   ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
@@ -286,8 +296,7 @@ Outcome PgBackend::ExecBound(const PgStatement& statement, const Bound& bound,
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
       if (outcome.ok() && ChangesRows(r.get())) *changed += std::atoll(PQcmdTuples(r.get()));
     } else if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) {
-      outcome = Outcome::Error(-1, "COPY to or from the client is not supported");
-      PQputCopyEnd(conn_, "not supported");
+      outcome = RefuseCopy(status == PGRES_COPY_IN);
     } else if (outcome.ok()) {
       outcome = ResultError(r.get());
     }
@@ -388,8 +397,7 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
     }
     if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
       if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) {
-        fail(Outcome::Error(-1, "COPY to or from the client is not supported"));
-        PQputCopyEnd(conn_, "not supported");
+        fail(RefuseCopy(status == PGRES_COPY_IN));
       } else {
         fail(ResultError(r.get()));
       }

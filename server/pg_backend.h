@@ -78,6 +78,10 @@ class PgBackend : public Backend {
   Outcome ConnectionError() const;
   Outcome ResultError(const pg_result* result) const;
   Outcome Command(const char* sql);
+  // COPY has no place in the protocol: a COPY FROM STDIN is ended with an
+  // error, the rows of a COPY TO STDOUT are read and dropped, so the
+  // connection stays in step.
+  Outcome RefuseCopy(bool copy_in);
   // Notes a broken connection inside a user transaction; passes outcome on.
   Outcome Failed(Outcome outcome, bool in_transaction);
   Outcome Bind(const PgStatement& statement, const std::vector<ParamEntry>& params,

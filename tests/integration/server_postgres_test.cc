@@ -98,6 +98,19 @@ TEST_F(PostgresTest, ErrorsCarryPostgresWordsAndSqlstate) {
             "ERROR:  23505: duplicate key value violates unique constraint \"uniq_pkey\"\n"
             "DETAIL:  Key (a)=(1) already exists.");
   EXPECT_EQ(Value("select count(*) from uniq"), "1");  // the list ran not at all
+  // COPY to or from the client is refused; the connection stays in step.
+  FrameClient c;
+  ASSERT_TRUE(c.Connect(port()));
+  for (const char* copy : {"copy uniq to stdout", "copy uniq from stdin"}) {
+    for (const char* command : {"EXEC", "OPEN"}) {
+      auto refused = c.Request(command, copy);
+      ASSERT_TRUE(refused.has_value());
+      EXPECT_NE(refused->text.find("COPY to or from the client is not supported"),
+                std::string::npos)
+          << refused->text;
+    }
+  }
+  EXPECT_EQ(c.Open("select count(*) from uniq")->rows.at(0).at(0), "1");
 }
 
 TEST_F(PostgresTest, LargeResultsStreamWhenTheirWidthsAreKnown) {
