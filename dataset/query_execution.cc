@@ -207,6 +207,10 @@ bool TOrvDataSet::GetSQLResults(int col_count, const std::string&, TStrings*) {
         if (result_event_.WaitFor(INFINITE) != wrSignaled) break;
       }
     }
+    // Descriptions that broke off leave no layout the rows could be read
+    // by: the open fails (the reader has shown why) rather than show a
+    // result with columns missing.
+    if (stream_->FieldCount() < col_count) return false;
   } else {
     result_state_.store(kResultComplete);
   }

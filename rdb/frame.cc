@@ -5,12 +5,33 @@
 #include <cstring>
 
 #include "host/sysutils.h"
+#include "rdb/orv_rdb.h"
 
 namespace orv {
 
 std::string EncodeFrame(std::string_view payload) {
   assert(payload.size() <= kMaxFramePayload);
   return Format("%0.4d%s", static_cast<int>(payload.size()), payload);
+}
+
+namespace {
+
+// A header with a sign, blanks or a hex prefix could still be read as a
+// length, but a peer that sends one is broken, and guessing would read the
+// rest of the stream out of step.
+[[noreturn]] void RaiseHeaderError(const char (&header)[kFrameHeaderSize]) {
+  std::string shown;
+  for (char c : header) {
+    const auto byte = static_cast<unsigned char>(c);
+    shown += byte >= 0x20 && byte < 0x7f ? std::string(1, c) : Format("\\x%0.2x", byte);
+  }
+  throw EOrvRDBException(Format(sFrameHeaderError, shown));
+}
+
+}  // namespace
+
+void RequireReplyFrame(std::string_view payload) {
+  if (payload.empty()) throw EOrvRDBException(sReplyBrokenOff);
 }
 
 char* TFrameReader::Space() {
@@ -30,8 +51,12 @@ TFrameReader::TStatus TFrameReader::Commit(size_t count) {
   if (header_got_ < kFrameHeaderSize) {
     header_got_ += count;
     if (header_got_ == kFrameHeaderSize) {
-      int length = StrToInt(std::string_view(header_, kFrameHeaderSize));
-      payload_.assign(static_cast<size_t>(std::max(length, 0)), '\0');
+      size_t length = 0;
+      for (char c : header_) {
+        if (c < '0' || c > '9') RaiseHeaderError(header_);
+        length = length * 10 + static_cast<size_t>(c - '0');
+      }
+      payload_.assign(length, '\0');
       complete_ = payload_.empty();
     }
   } else {

@@ -27,6 +27,14 @@ constexpr size_t FramedSize(size_t size) {
   return size + kFrameHeaderSize * ((size + kMaxFramePayload - 1) / kMaxFramePayload);
 }
 
+// A reply that runs over several frames (a result set, a parameter list, a
+// name list) never holds an empty frame: a 0000 header inside it means the
+// server broke the reply off. Every reader of such a reply passes each
+// frame it receives through this check, so that a partial reply can never
+// end like a complete one. Raises EOrvRDBException (sReplyBrokenOff) for an
+// empty payload.
+void RequireReplyFrame(std::string_view payload);
+
 class TFrameReader {
  public:
   enum TStatus { fsNeedMore, fsComplete };
@@ -36,8 +44,9 @@ class TFrameReader {
   char* Space();
   size_t Missing() const;
   // Takes `count` bytes written at Space(). Completing the header converts
-  // it: a header that is not a number raises EConvertError; a length of 0
-  // or less completes the frame with an empty payload.
+  // it: anything but four ASCII decimal digits raises EOrvRDBException
+  // (sFrameHeaderError); a length of 0 completes the frame with an empty
+  // payload.
   TStatus Commit(size_t count);
   // Takes bytes from `bytes` up to the end of the frame; returns how many.
   size_t Feed(std::string_view bytes);

@@ -55,6 +55,10 @@ inline constexpr const char* sResultFormatError =
     "RDBServer Error: Result format is not correct";
 inline constexpr const char* sConnectionClosed =
     "RDBServer Error: Connection closed by server";
+inline constexpr const char* sFrameHeaderError =
+    "RDBServer Error: Frame header '%s' is not four decimal digits";
+inline constexpr const char* sReplyBrokenOff =
+    "The result is incomplete: the server sent an empty frame inside its reply";
 
 enum TServerType : uint8_t { svUNIX, svNTServer };
 enum TDatabaseType : uint8_t { dtOracle, dtSybase };

@@ -2,19 +2,18 @@
 //
 // TReplyParser does the wire work; the Reader below turns what it reads into
 // column descriptions and rows. A row is built in a private text and only
-// published, with its blob values and any over-long values, once its last
-// field has arrived: under the lock, the row text goes to the row list, each
-// blob value to its blob list, then RowCount is raised. So a reader of the
-// lists never sees a half row, the blob lists never get out of step with
-// the row list (an end marker inside a row drops the row whole), and
-// RowCount never counts a row that is not stored.
+// published, with its blob values, once its last field has arrived: under
+// the lock, the row text goes to the row list, each blob value to its blob
+// list, then RowCount is raised. So a reader of the lists never sees a half
+// row, the blob lists never get out of step with the row list (an end
+// marker inside a row drops the row whole), and RowCount never counts a row
+// that is not stored.
 //
-// Over-long values. The row text gives every column exactly Size bytes, so
-// a value longer than Size keeps only its first Size bytes there and the
-// whole value goes to a LongValues object set as the row item's object.
-// The object remembers the row text it was made for: the dataset may move
-// rows (the object moves with its item) or rewrite them (then the text no
-// longer matches, and the row text is what counts from then on).
+// Over-long values. The dataset shows an ordinary column through a slot of
+// Size bytes, a zero-terminated text of at most Size - 1 characters. A value
+// longer than that could only be shown cut, so a reply that holds one is
+// refused there like any other malformed reply: the rows before it stay,
+// and the read fails with a message naming the column and the row.
 #include "resultset/rdb_stream.h"
 
 #include <algorithm>
@@ -24,30 +23,21 @@
 
 #include "host/forms.h"
 #include "host/sysutils.h"
+#include "rdb/frame.h"
 #include "resultset/dataset_exception.h"
 #include "resultset/reply_parser.h"
 
 namespace orv {
 
-class TOrvRDBStream::LongValues : public TObject {
- public:
-  explicit LongValues(std::string row_text) : row_text_(std::move(row_text)) {}
+namespace {
 
-  void Add(int32_t column, std::string_view value) {
-    values_.emplace_back(column, std::string(value));
-  }
-  // The whole value of `column` while the row still reads `row_text`.
-  const std::string* Find(const std::string& row_text, int32_t column) const {
-    if (row_text != row_text_) return nullptr;
-    for (const auto& [c, value] : values_)
-      if (c == column) return &value;
-    return nullptr;
-  }
+constexpr const char* sEndInRow =
+    "The result is incomplete: the end marker came inside row %d";
+constexpr const char* sValueTooLong =
+    "The result is incomplete: the value of column(%d) in row %d is %d bytes long, "
+    "more than the column's %d";
 
- private:
-  std::string row_text_;
-  std::vector<std::pair<int32_t, std::string>> values_;
-};
+}  // namespace
 
 // A blob list item's value as handed to record buffers; set as the item's
 // object and reused while the item still holds the same bytes.
@@ -117,22 +107,17 @@ class TOrvRDBStream::Reader : public TReplySink {
     if (blob_lists_[column] != nullptr) {
       row_.append(size, ' ');
       blob_values_[column].assign(value);
-    } else if (value.size() <= size) {
+    } else if (value.size() < size) {
       row_.append(value);
       row_.append(size - value.size(), ' ');
     } else {
-      row_.append(value.substr(0, size));
-      long_.emplace_back(column, std::string(value));
+      throw EOrvDataSetException(Format(sValueTooLong, column + 1,
+                                        static_cast<int>(stream_.row_count_.load()) + 1,
+                                        static_cast<int64_t>(value.size()), inf.Size - 1));
     }
   }
 
   void RowRead() override {
-    std::unique_ptr<LongValues> long_values;
-    if (!long_.empty()) {
-      long_values = std::make_unique<LongValues>(row_);
-      for (const auto& [column, value] : long_) long_values->Add(column, value);
-      long_.clear();
-    }
     int32_t count;
     {
       std::lock_guard<TCriticalSection> hold(stream_.lock_);
@@ -141,8 +126,7 @@ class TOrvRDBStream::Reader : public TReplySink {
       if (rows_->Count() == rows_->Capacity())
         rows_->SetCapacity(std::max(rows_->Capacity() * 2, 64));
       assert(row_.size() == layout_width_);
-      rows_->AddObject(std::move(row_), long_values.get());
-      if (long_values) stream_.long_values_.push_back(std::move(long_values));
+      rows_->Add(std::move(row_));
       for (size_t c = 0; c < blob_lists_.size(); ++c) {
         if (blob_lists_[c] == nullptr) continue;
         blob_lists_[c]->Add(std::move(blob_values_[c]));
@@ -166,7 +150,6 @@ class TOrvRDBStream::Reader : public TReplySink {
   size_t layout_width_ = 0;                   // every row text's length
   std::string row_;                           // the row being built
   std::vector<std::string> blob_values_;      // per column, of the row being built
-  std::vector<std::pair<int32_t, std::string>> long_;  // over-long values of it
 };
 
 TOrvRDBStream::TOrvRDBStream() = default;
@@ -190,7 +173,6 @@ TCompactStrings* TOrvRDBStream::ListLocked(int32_t index) {
 void TOrvRDBStream::ClearListsLocked() {
   Clear();
   while (!lists_.empty()) lists_.pop_back();
-  long_values_.clear();
   shared_blobs_.clear();
 }
 
@@ -210,6 +192,8 @@ void TOrvRDBStream::ReportReadError(const std::string& message) {
 bool TOrvRDBStream::ReceiveOrReport(std::string& frame) {
   try {
     frame = data_set_->ReceiveFrame(socket_handle_);
+    // A close makes the owner hand back an empty frame on purpose.
+    if (!data_set_->StopReading()) RequireReplyFrame(frame);
     return true;
   } catch (const std::exception& e) {
     ReportReadError(e.what());
@@ -259,6 +243,8 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
       end_row_count_.store(row_count_.load());
       end_seen_.store(true);
     }
+    if (parsed == prEndInRow)
+      ReportReadError(Format(sEndInRow, static_cast<int>(row_count_.load()) + 1));
     result = parsed == prComplete;
     break;
   }
@@ -306,10 +292,6 @@ std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
   TCompactStrings* rows = ListLocked(0);
   if (rows == nullptr || row >= rows->Count()) return std::string();
   const std::string& text = rows->Get(row);
-  if (auto* long_values = dynamic_cast<LongValues*>(rows->GetObject(row))) {
-    if (const std::string* value = long_values->Find(text, column))
-      return Trim(*value);
-  }
   if (static_cast<size_t>(inf.Offset) >= text.size()) return std::string();
   return Trim(std::string_view(text).substr(inf.Offset, inf.Size));
 }
@@ -335,15 +317,20 @@ std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {
   ClearFieldData(list);
   std::lock_guard<TCriticalSection> hold(stream.lock_);
-  // Descriptions cut short by a failed read leave fewer records than Cols.
+  // Descriptions cut short by a failed read leave fewer records than Cols,
+  // and RowWidth is only set once all of them were read: the width returned
+  // is that of the records copied, so a record sized by it holds every slot
+  // the layout names.
   const size_t n = std::min(static_cast<size_t>(std::max(stream.cols_, 0)),
                             stream.field_list_.size());
+  int32_t width = 0;
   for (size_t c = 0; c < n; ++c) {
     auto copy = std::make_unique<TFieldInf>(*stream.field_list_[c]);
     copy->Name.resize(std::min(copy->Name.size(), size_t{kMaxColumnName}));
+    width = std::max(width, copy->Offset + copy->Size);
     list.push_back(std::move(copy));
   }
-  return stream.row_width_.load();
+  return width;
 }
 
 void AppendKeyColumn(std::string& key_columns, int32_t column) {

@@ -18,9 +18,8 @@
 // row that the application stands just before; every wait re-tests its
 // condition after waking, so a surplus signal costs one extra test.
 //
-// A value longer than its column's Size keeps the later columns in place:
-// the row text holds its first Size bytes and the whole value is kept apart,
-// tied to the row (see rdb_stream.cc).
+// A value longer than its column can show (Size - 1 bytes) fails the read
+// (see rdb_stream.cc), so every row text holds its values whole.
 //
 // The dataset may edit the lists directly (inserting, deleting and
 // rewriting rows) while it holds Lock() and no reader runs.
@@ -115,7 +114,6 @@ class TOrvRDBStream : public TCompactStrings {
 
  private:
   class Reader;
-  class LongValues;
   class SharedBlob;
   friend int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 
@@ -138,7 +136,6 @@ class TOrvRDBStream : public TCompactStrings {
   TCriticalSection lock_;
   TFieldInfList field_list_;  // protected by lock_
   std::vector<std::unique_ptr<TCompactStrings>> lists_;  // protected by lock_
-  std::vector<std::unique_ptr<LongValues>> long_values_;  // protected by lock_
   std::vector<std::unique_ptr<SharedBlob>> shared_blobs_;  // protected by lock_
 
   int32_t cols_ = 0;
@@ -151,7 +148,8 @@ class TOrvRDBStream : public TCompactStrings {
 };
 
 // Copies the stream's column descriptions into `list` (the dataset's field
-// layout) and returns the stream's RowWidth.
+// layout) and returns the width they take: the stream's RowWidth when every
+// description was read.
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 
 // Appends the key-column character for `column` to `key_columns`; raises

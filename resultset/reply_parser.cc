@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "host/exceptions.h"
-#include "host/sysutils.h"
 
 namespace orv {
 namespace {
@@ -12,19 +11,21 @@ namespace {
 // Drop consumed bytes once they are at least this many and half the buffer.
 constexpr size_t kCompactAt = 4096;
 
-// The host conversion, with a fast path for the plain digit runs that make
-// up nearly every length on the wire.
-int32_t WireInt(std::string_view text) {
-  if (!text.empty() && text.size() <= 9) {
-    int32_t value = 0;
-    bool digits = true;
-    for (char c : text) {
-      if (c < '0' || c > '9') { digits = false; break; }
-      value = value * 10 + (c - '0');
-    }
-    if (digits) return value;
+// Longest number the reply may hold: every bound on the wire fits ten digits.
+constexpr size_t kMaxWireDigits = 10;
+
+// A number of the reply: one to ten ASCII decimal digits and nothing else;
+// -1 for any other text. Blanks, signs and hex prefixes are refused rather
+// than guessed at, since a peer that sends them is broken and a guess could
+// read the rest of the reply out of step.
+int64_t WireInt(std::string_view text) {
+  if (text.empty() || text.size() > kMaxWireDigits) return -1;
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
   }
-  return StrToInt(text);
+  return value;
 }
 
 std::string ColumnMessage(const char* what, int32_t column) {
@@ -141,19 +142,22 @@ void TReplyParser::ReadColumnToken(TReplySink& sink, std::string_view token) {
   switch (index) {
     case 0:
       desc_code_.assign(token);
-      desc_type_ = GetColumnType(token);  // raises for a non-integer code
-      if (WireInt(token) < 0) Fail(ColumnMessage("type", column_));
+      if (WireInt(token) < 0) {
+        Fail(ColumnMessage("type", column_));
+        return;
+      }
+      desc_type_ = GetColumnType(token);
       return;
     case 1:
       desc_name_.assign(token);
       return;
     case 2: {
-      const int32_t length = WireInt(token);
+      const int64_t length = WireInt(token);
       if (length < 0 || length > kMaxDeclaredLength) {
         Fail(ColumnMessage("length", column_));
         return;
       }
-      desc_size_ = ColumnSize(desc_type_, length);
+      desc_size_ = ColumnSize(desc_type_, static_cast<int32_t>(length));
       if (desc_size_ > kMaxRowWidth - row_width_) {
         Fail(ColumnMessage("length", column_));
         return;
@@ -173,12 +177,12 @@ void TReplyParser::ReadDataLength(std::string_view token) {
     Fail(ColumnMessage("data", 0));
     return;
   }
-  const int32_t length = WireInt(token);
+  const int64_t length = WireInt(token);
   if (length < 0 || length > kMaxDataLength) {
     Fail(ColumnMessage("data", column_));
     return;
   }
-  data_length_ = length;
+  data_length_ = static_cast<int32_t>(length);
 }
 
 }  // namespace orv

@@ -77,9 +77,19 @@ std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
         *error = "--max-connections needs a number from 1 to 100000";
         return std::nullopt;
       }
+    } else if (name == "--slot-wait") {
+      if (!take() || !ParseInt(value, 0, 600000, &o.slot_wait_ms)) {
+        *error = "--slot-wait needs a number of milliseconds from 0 to 600000";
+        return std::nullopt;
+      }
     } else if (name == "--idle-timeout") {
       if (!take() || !ParseInt(value, 0, 86400 * 365, &o.idle_timeout_seconds)) {
         *error = "--idle-timeout needs a number of seconds (0 for no limit)";
+        return std::nullopt;
+      }
+    } else if (name == "--request-timeout") {
+      if (!take() || !ParseInt(value, 0, 86400 * 365, &o.request_timeout_seconds)) {
+        *error = "--request-timeout needs a number of seconds (0 for no limit)";
         return std::nullopt;
       }
     } else {
@@ -108,10 +118,17 @@ Options:
                           postgresql:// URI ("" takes everything from the
                           PGHOST, PGPORT, PGUSER, PGDATABASE, ... variables);
                           one PostgreSQL connection per client connection
-  --max-connections N     connections served at once (default 64); one more
-                          is answered with an error and closed
+  --max-connections N     connections served at once (default 64)
+  --slot-wait MS          how long a client beyond the limit waits for a
+                          connection to end (default 2000); then it is
+                          answered with an error and closed
   --idle-timeout SECONDS  close a connection after this long without a
                           request (default 0: no limit)
+  --request-timeout SECONDS
+                          close a connection that takes longer to deliver a
+                          request once it began one (a new connection: its
+                          first request), or longer to take any of a reply
+                          (default 30; 0: no limit)
   --verbose               log one line per request to standard error
   --help                  show this text
 

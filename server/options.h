@@ -1,7 +1,7 @@
 // Command line of rdbserver:
 //   rdbserver [--listen ADDR:PORT] [--sqlite PATH | --postgres CONNINFO]
-//             [--max-connections N]
-//             [--idle-timeout SECONDS] [--verbose] [--help]
+//             [--max-connections N] [--slot-wait MS] [--idle-timeout SECONDS]
+//             [--request-timeout SECONDS] [--verbose] [--help]
 // Plain data and a parser; any thread.
 #pragma once
 
@@ -18,7 +18,9 @@ struct ServerOptions {
   bool postgres = false;          // --postgres: PostgreSQL instead of SQLite
   std::string postgres_conninfo;  // libpq conninfo or URI; empty: PG* variables
   int max_connections = 64;
-  int idle_timeout_seconds = 0;  // 0: no limit
+  int slot_wait_ms = 2000;       // a client at the limit waits this long; 0: refused at once
+  int idle_timeout_seconds = 0;  // between requests; 0: no limit
+  int request_timeout_seconds = 30;  // to deliver a request, or take a reply; 0: no limit
   bool verbose = false;
   bool help = false;             // --help was given: print HelpText()
 };

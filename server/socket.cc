@@ -44,35 +44,26 @@ bool Listener::Open(const std::string& address, int port, std::string* error) {
   return true;
 }
 
-Fd Listener::Accept(int stop_fd, bool* stopped) {
-  *stopped = false;
+Fd Listener::TryAccept(bool* failed) {
+  *failed = false;
   for (;;) {
-    pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {stop_fd, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return Fd();
-    }
-    if (fds[1].revents) {
-      *stopped = true;
-      return Fd();
-    }
     int client = ::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (client >= 0) {
       int one = 1;
       ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
       return Fd(client);
     }
+    if (errno == EINTR) continue;
     // A client that gave up before being accepted is not an error of ours.
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED) {
-      return Fd();
-    }
+    *failed = errno != EAGAIN && errno != EWOULDBLOCK && errno != ECONNABORTED;
+    return Fd();
   }
 }
 
-SocketStream::ReadStatus SocketStream::Wait(short events) {
+SocketStream::ReadStatus SocketStream::Wait(short events, int timeout_ms) {
   for (;;) {
     pollfd fds[2] = {{fd_.get(), events, 0}, {stop_fd_, POLLIN, 0}};
-    int n = ::poll(fds, 2, timeout_ms_ > 0 ? timeout_ms_ : -1);
+    int n = ::poll(fds, 2, timeout_ms);
     if (n < 0) {
       if (errno == EINTR) continue;
       return ReadStatus::kError;
@@ -83,10 +74,10 @@ SocketStream::ReadStatus SocketStream::Wait(short events) {
   }
 }
 
-SocketStream::ReadStatus SocketStream::Read(std::string* chunk) {
+SocketStream::ReadStatus SocketStream::Read(std::string* chunk, int timeout_ms) {
   char buf[64 * 1024];
   for (;;) {
-    ReadStatus ready = Wait(POLLIN);
+    ReadStatus ready = Wait(POLLIN, timeout_ms);
     if (ready != ReadStatus::kData) return ready;
     ssize_t n = ::recv(fd_.get(), buf, sizeof buf, 0);
     if (n > 0) {
@@ -108,7 +99,7 @@ void SocketStream::Write(std::string_view bytes) {
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
       throw SocketError(std::string("send: ") + std::strerror(errno));
     }
-    ReadStatus ready = Wait(POLLOUT);
+    ReadStatus ready = Wait(POLLOUT, write_timeout_ms_ > 0 ? write_timeout_ms_ : -1);
     if (ready == ReadStatus::kStopped) throw SocketError("server is stopping");
     if (ready != ReadStatus::kData) throw SocketError("client does not take the reply");
   }

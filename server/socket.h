@@ -57,9 +57,12 @@ class Listener {
   // Binds and listens on an IPv4 address; port 0 picks a free port.
   bool Open(const std::string& address, int port, std::string* error);
   int port() const { return port_; }
-  // Waits for a client. Returns an invalid Fd when stop_fd became readable
-  // or accepting failed; *stopped tells which.
-  Fd Accept(int stop_fd, bool* stopped);
+  // The listening socket, for the caller's own poll.
+  int fd() const { return fd_.get(); }
+  // Takes a waiting client without blocking. An invalid Fd when none is
+  // waiting (or one gave up first), and then *failed tells whether
+  // accepting itself failed (out of descriptors and the like).
+  Fd TryAccept(bool* failed);
 
  private:
   Fd fd_;
@@ -70,21 +73,24 @@ class SocketStream : public ByteSink {
  public:
   enum class ReadStatus { kData, kClosed, kStopped, kTimedOut, kError };
 
-  // timeout_ms bounds each wait for the client; 0 waits without limit.
-  SocketStream(Fd fd, int stop_fd, int timeout_ms)
-      : fd_(std::move(fd)), stop_fd_(stop_fd), timeout_ms_(timeout_ms) {}
+  // write_timeout_ms bounds each wait for the client to take more of a
+  // reply; 0 waits without limit.
+  SocketStream(Fd fd, int stop_fd, int write_timeout_ms)
+      : fd_(std::move(fd)), stop_fd_(stop_fd), write_timeout_ms_(write_timeout_ms) {}
 
-  // Receives what is there (waiting for at least one byte) into *chunk.
-  ReadStatus Read(std::string* chunk);
+  // Receives what is there into *chunk, waiting at most timeout_ms (-1: no
+  // limit) for the first byte.
+  ReadStatus Read(std::string* chunk, int timeout_ms);
   void Write(std::string_view bytes) override;
 
  private:
-  // Waits for the socket to be ready for events; kData when it is.
-  ReadStatus Wait(short events);
+  // Waits up to timeout_ms (-1: no limit) for the socket to be ready for
+  // events; kData when it is.
+  ReadStatus Wait(short events, int timeout_ms);
 
   Fd fd_;
   int stop_fd_;
-  int timeout_ms_;
+  int write_timeout_ms_;
 };
 
 }  // namespace orv::server

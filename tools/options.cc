@@ -11,6 +11,14 @@ bool ParseInt(const std::string& text, int& out) {
   return ec == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// Seconds as a plain decimal ("2", "0.5"), 0 to a year.
+bool ParseSeconds(const std::string& text, double& out) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out,
+                                   std::chars_format::fixed);
+  return ec == std::errc() && end == text.data() + text.size() && !text.empty() &&
+         out >= 0 && out <= 365.0 * 86400;
+}
+
 }  // namespace
 
 const char* HelpText() {
@@ -33,7 +41,11 @@ Connection:
   --database-type T        oracle or sybase (default oracle)
   --server-type T          unix or nt (default unix; nt sends the log-in)
   --timeout MS             milliseconds each wait for the server lasts
-                           (default 1000)
+                           (default 1000); a silent server is waited for
+                           again and again
+  --statement-timeout S    seconds a statement may take (fractions allowed;
+                           default 0: no limit); then orvsql reports it and
+                           exits with status 1, dropping its connections
 
 Statements (in command-line order; without -c or -f, an interactive prompt
 where a statement ends at a line ending in ";"):
@@ -96,8 +108,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     static const char* const kValued[] = {
         "--host", "--address", "--port", "--service", "--database", "--user",
-        "--password", "--database-type", "--server-type", "--timeout", "-c", "-f",
-        "--param", "--page"};
+        "--password", "--database-type", "--server-type", "--timeout",
+        "--statement-timeout", "-c", "-f", "--param", "--page"};
     bool known = false;
     for (const char* v : kValued) known = known || name == v;
     if (!known) return fail("unknown option '" + name + "'");
@@ -129,6 +141,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     } else if (name == "--timeout") {
       if (!ParseInt(value, o.timeout_ms) || o.timeout_ms < 1)
         return fail("--timeout wants a positive number of milliseconds, not '" + value + "'");
+    } else if (name == "--statement-timeout") {
+      if (!ParseSeconds(value, o.statement_timeout_s))
+        return fail("--statement-timeout wants a number of seconds, not '" + value + "'");
     } else if (name == "-c") {
       o.sources.push_back({Source::kCommand, value});
     } else if (name == "-f") {

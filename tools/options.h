@@ -31,6 +31,7 @@ struct Options {
   bool sybase = false;     // --database-type sybase (default oracle)
   bool nt_server = false;  // --server-type nt (default unix)
   int timeout_ms = 1000;
+  double statement_timeout_s = 0;  // 0: a statement may run for ever
 
   std::vector<Source> sources;  // empty: interactive
   std::vector<ParamSpec> params;

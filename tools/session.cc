@@ -64,7 +64,8 @@ Session::Session(const Options& options)
     : options_(options),
       rdb_(nullptr),
       messages_(std::make_shared<Messages>()),
-      progress_(Progress::Wanted(options.quiet)) {
+      progress_(Progress::Wanted(options.quiet)),
+      timer_(options.statement_timeout_s) {
   rdb_.SetHost(options.host);
   rdb_.SetAddress(options.address);
   rdb_.SetPort(options.port);
@@ -128,6 +129,7 @@ bool Session::Run(const std::string& sql) {
   messages_->Take();
   std::vector<std::string> errors;
   bool ok = false;
+  timer_.Arm();
   try {
     if (TransactionCommand command = TransactionCommandOf(sql);
         command != TransactionCommand::kNone) {
@@ -143,6 +145,7 @@ bool Session::Run(const std::string& sql) {
   } catch (const std::exception& e) {
     errors.push_back(e.what());
   }
+  timer_.Disarm();
   progress_.Finish();
   Flush();
   for (std::string& text : messages_->Take()) errors.push_back(std::move(text));

@@ -13,8 +13,10 @@
 // transaction commands; until the commit or rollback every statement runs
 // inside that one server transaction.
 //
-// Owns the connection component and the handler. Used by the main thread;
-// the handler alone may be called from a reader thread.
+// Each statement runs under the --statement-timeout timer.
+//
+// Owns the connection component, the handler and the timer. Used by the
+// main thread; the handler alone may be called from a reader thread.
 #pragma once
 
 #include <memory>
@@ -27,6 +29,7 @@
 #include "tools/options.h"
 #include "tools/progress.h"
 #include "tools/script.h"
+#include "tools/statement_timer.h"
 
 namespace orv {
 class TOrvQuery;
@@ -81,6 +84,7 @@ class Session {
   TMessageBoxHandler previous_handler_;
   Progress progress_;
   std::string out_;  // output not yet written
+  StatementTimer timer_;
 };
 
 }  // namespace orv::orvsql

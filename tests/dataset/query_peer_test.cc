@@ -96,10 +96,10 @@ TEST_F(QueryPeerTest, OpenSendsTheStatementAndParameterBlockAndBrowses) {
 }
 
 TEST_F(QueryPeerTest, EverySlotKeepsItsTerminator) {
-  // S holds exactly its declared 4 characters; T's value fills its whole
-  // field of the row text, one more than its declared 2.
+  // Every value holds exactly its declared length (one more would fail the
+  // read rather than be cut).
   peer_.Add(OpenReply(1, Column(18, "S", 4) + Column(18, "T", 2) + Column(8, "N", 3) +
-                             Value("abcd") + Value("xyz") + Value("-12") + "EOF;", 3));
+                             Value("abcd") + Value("xy") + Value("-12") + "EOF;", 3));
   query_.SQL()->Add("select * from T");
   query_.Open();
   ASSERT_TRUE(query_.Active()) << log_.Texts();

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <memory>
 
 #include "integration/orvsql_process.h"
@@ -108,6 +109,7 @@ TEST(OrvsqlErrors, RepliesThatBreakOffOrMakeNoSenseFailTheStatement) {
   cases.push_back({"garbage result line", PeerScript().ReadFrames(1).WriteFrame("what?").Close()});
   cases.push_back({"silence", PeerScript().ReadFrames(1).Close()});
   for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
     ScriptedPeer peer;
     peer.Add(PeerScript());  // the reachability check
     peer.Add(std::move(c.script));
@@ -116,6 +118,78 @@ TEST(OrvsqlErrors, RepliesThatBreakOffOrMakeNoSenseFailTheStatement) {
         "", 20000);
     EXPECT_EQ(r.status, 1) << c.what << ": " << r.err;
     EXPECT_EQ(r.err.rfind("orvsql: ", 0), 0u) << c.what << ": " << r.err;
+  }
+}
+
+TEST(OrvsqlErrors, AStatementTimeOutEndsARunThatASilentServerHolds) {
+  using orv::testing::PeerScript;
+  using orv::testing::ScriptedPeer;
+  ScriptedPeer peer;
+  peer.Add(PeerScript());  // the reachability check
+  peer.Add(PeerScript().ReadFrames(1));  // reads the request, answers nothing
+  const auto start = std::chrono::steady_clock::now();
+  OrvsqlResult r = RunOrvsql({"--port", std::to_string(peer.Port()), "--timeout", "2000",
+                              "--statement-timeout", "0.3", "--csv", "-c", "select 1"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "orvsql: the statement did not finish within 0.3 seconds\n");
+  EXPECT_TRUE(peer.WaitEnded(1));  // its connection went with it
+}
+
+// Replies a hostile server sent to "select 1", byte for byte: each one is
+// reported on standard error with status 1, and standard output holds no
+// more than what the reply really delivered.
+TEST(OrvsqlErrors, PartialRepliesNeverPassForComplete) {
+  using orv::testing::PeerScript;
+  using orv::testing::ScriptedPeer;
+  const std::string long_value(100000, 'v');
+  std::string long_reply = "00041;OK" + std::string("0009") + "0;a;20;0;";
+  const std::string value_text = std::to_string(long_value.size()) + ";" + long_value + ";EOF;";
+  for (size_t at = 0; at < value_text.size(); at += 9999) {
+    const std::string piece = value_text.substr(at, 9999);
+    long_reply += orv::testing::FrameHeader(piece.size()) + piece;
+  }
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string out;
+    const char* err;
+  };
+  const std::vector<Case> cases = {
+      {"two of three columns described", "00043;OK001812;d;17;0;5;e;4;0;", "",
+       "Connection closed by server"},
+      {"two of three columns, then the end marker", "00043;OK001812;d;17;0;5;e;4;0;0004EOF;", "",
+       "type of column(3) is not valid!"},
+      {"an empty frame inside the descriptions",
+       "00043;OK00208;a;11;0;18;b;20;0;10000"
+       "00670;c;24;0;1;1;3;one;3;1.5;1;2;5;two;x;0;;1;3;9;th\"ree, 4;4;3.25;EOF;",
+       "", "The result is incomplete"},
+      {"a header of -001 inside the descriptions",
+       "00043;OK00208;a;11;0;18;b;20;0;1-001"
+       "00670;c;24;0;1;1;3;one;3;1.5;1;2;5;two;x;0;;1;3;9;th\"ree, 4;4;3.25;EOF;",
+       "", "four decimal digits"},
+      {"an end marker inside the first row", "00042;OK002818;a;20;0;18;b;20;0;1;x;EOF;", "a,b\n",
+       "The result is incomplete: the end marker came inside row 1"},
+      {"a value longer than its column", long_reply, "a\n", "100000 bytes long"},
+      {"a value in a column declared 0 wide", "00041;OK00170;a;0;0;3;abc;EOF;", "a\n",
+       "3 bytes long"},
+      {"no column description at all", "00041;OK", "", "Connection closed by server"},
+      {"a header with a sign", "+0871;OK", "", "four decimal digits"},
+      {"a header in hex", "0x571;OK", "", "four decimal digits"},
+      {"a value length with a leading blank", "00041;OK00120;a;5;0; 1;x;", "a\n",
+       "not valid"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedPeer peer;
+    peer.Add(PeerScript());  // the reachability check
+    peer.Add(PeerScript().ReadFrames(1).Write(c.bytes).Close());
+    OrvsqlResult r = RunOrvsql(
+        {"--port", std::to_string(peer.Port()), "--timeout", "2000", "--csv", "-c", "select 1"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_owner.h"
+#include "rdb/orv_rdb.h"
 #include "resultset/dataset_exception.h"
 
 namespace orv {
@@ -75,21 +76,22 @@ TEST(RDBStream, ZeroColumnsBlobsMemosAndOddNames) {
   EXPECT_EQ(s.Lists(2)->Count(), 2);
 }
 
-TEST(RDBStream, LongValuesKeepLaterColumnsInPlace) {
+TEST(RDBStream, ValuesLongerThanTheirColumnShowsFailTheRead) {
+  // A string column shows its declared length, a float one more.
   FakeOwner owner;
-  owner.Push("0;A;2;0;0;B;2;0;5;abcde;2;xy;3;abc;1;z;EOF;");
-  ASSERT_TRUE(owner.Read(2));
-  TOrvRDBStream& s = owner.stream;
-  EXPECT_EQ(RowTexts(s), (std::vector<std::string>{"abcxy ", "abcz  "}));
-  EXPECT_EQ(s.GetFieldValue(0, 0), "abcde");
-  EXPECT_EQ(s.GetFieldValue(1, 0), "xy");
-  // A moved row keeps its value; a rewritten row is read from its text.
-  s.Lists(0)->Insert(0, "q  r  ");
-  s.SetRowCount(3);
-  EXPECT_EQ(s.GetFieldValue(0, 1), "abcde");
-  EXPECT_EQ(s.GetFieldValue(0, 2), "abc");
-  s.Lists(0)->Put(1, "ab xy ");
-  EXPECT_EQ(s.GetFieldValue(0, 1), "ab");
+  owner.Push("0;A;2;0;10;F;2;0;2;ab;3;-15;2;xy;4;-1.5;EOF;");
+  EXPECT_FALSE(owner.Read(2));
+  EXPECT_EQ(RowTexts(owner.stream), std::vector<std::string>{"ab -15 "});
+  EXPECT_EQ(owner.Messages(),
+            std::vector<std::string>{"The result is incomplete: the value of column(2) in "
+                                     "row 2 is 4 bytes long, more than the column's 3"});
+  EXPECT_FALSE(owner.stream.EndSeen());
+
+  FakeOwner zero;
+  zero.Push("0;A;0;0;0;;3;abc;EOF;");
+  EXPECT_FALSE(zero.Read(1));
+  EXPECT_EQ(zero.stream.RowCount(), 1);
+  EXPECT_EQ(zero.Messages().size(), 1u);
 }
 
 TEST(RDBStream, SkippedDescriptionsAndEndMarkerInARow) {
@@ -104,6 +106,8 @@ TEST(RDBStream, SkippedDescriptionsAndEndMarkerInARow) {
   EXPECT_EQ(s.GetFieldValue(1, 1), "mm");
   EXPECT_EQ(s.Lists(1)->Count(), 2);  // the dropped row left no blob behind
   EXPECT_EQ(owner.Disconnected().size(), 2u);
+  EXPECT_EQ(owner.Messages(), std::vector<std::string>{
+                                  "The result is incomplete: the end marker came inside row 3"});
 }
 
 TEST(RDBStream, StopReadingEndsAtTheNextTokenWithoutDisconnecting) {
@@ -127,6 +131,23 @@ TEST(RDBStream, ReceiveAndProtocolErrorsReachTheUser) {
             std::vector<std::string>{"Read error 104, Connection reset by peer"});
   EXPECT_EQ(broken.Flags(), unsigned{MB_ICONERROR | MB_TASKMODAL});
   EXPECT_EQ(broken.Disconnected().size(), 1u);
+
+  // An empty frame inside the reply breaks it off; it is never its end.
+  FakeOwner empty;
+  empty.Push("0;A;3;0;1;a;");
+  empty.Push("");
+  EXPECT_FALSE(empty.Read(1));
+  EXPECT_EQ(empty.stream.RowCount(), 1);
+  EXPECT_EQ(empty.Messages(), std::vector<std::string>{sReplyBrokenOff});
+
+  // Descriptions cut short: the layout's width covers what was described.
+  FakeOwner cut;
+  cut.Push("12;d;17;0;5;e;4;0;");
+  cut.Push("!Connection closed");
+  EXPECT_FALSE(cut.Read(3));
+  TFieldInfList layout;
+  EXPECT_EQ(DecodeLayout(cut.stream, layout), 18 + 9);
+  EXPECT_EQ(layout.size(), 2u);
 
   FakeOwner down;
   down.Push("!Connection refused");

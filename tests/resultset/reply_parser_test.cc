@@ -69,13 +69,19 @@ TEST(ReplyParser, RefusesMalformedReplies) {
       {"0;A;3;0;-1;;EOF;", 1, "data of column(1) is not valid!"},
       {"0;A;3;0;0;B;3;0;1;x;2000000000;", 2, "data of column(2) is not valid!"},
       // Ten digits past 2^31 are refused, never wrapped to a small length.
-      {"0;A;3;0;4294967297;x;EOF;", 1, "'4294967297' is not a valid integer value"},
-      {"0;A;3;0;x1;", 1, "'x1' is not a valid integer value"},
+      {"0;A;3;0;4294967297;x;EOF;", 1, "data of column(1) is not valid!"},
+      {"0;A;3;0;x1;", 1, "data of column(1) is not valid!"},
+      {"0;A;3;0; 1;x;EOF;", 1, "data of column(1) is not valid!"},
+      {"0;A;3;0;+1;x;EOF;", 1, "data of column(1) is not valid!"},
+      {"0;A;3;0;0x1;x;EOF;", 1, "data of column(1) is not valid!"},
+      {"0;A;3;0;;", 1, "data of column(1) is not valid!"},
       {"0;A;-3;0;EOF;", 1, "length of column(1) is not valid!"},
       {"0;A;3;0;0;B;99999999;0;", 2, "length of column(2) is not valid!"},
-      {"0;A;3;0;0;B;abc;0;", 2, "'abc' is not a valid integer value"},
+      {"0;A;3;0;0;B;abc;0;", 2, "length of column(2) is not valid!"},
+      {"0;A; 3;0;EOF;", 1, "length of column(1) is not valid!"},
       {"-1;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
-      {"int;A;3;0;EOF;", 1, "'int' is not a valid integer value"},
+      {"int;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
+      {" 0;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
       {"1;x;EOF;", 0, "data of column(1) is not valid!"},
   };
   for (const auto& [reply, cols, error] : cases) {

@@ -16,6 +16,7 @@ TEST(OrvsqlOptions, DefaultsAndSourcesInOrder) {
   EXPECT_EQ(o.host, "127.0.0.1");
   EXPECT_EQ(o.port, 7050);
   EXPECT_EQ(o.timeout_ms, 1000);
+  EXPECT_EQ(o.statement_timeout_s, 0);
   EXPECT_FALSE(o.sybase);
   EXPECT_FALSE(o.nt_server);
   ASSERT_EQ(o.sources.size(), 3u);
@@ -25,7 +26,8 @@ TEST(OrvsqlOptions, DefaultsAndSourcesInOrder) {
 
   // An address alone must not be hidden behind a default host name.
   r = Parse({"--address", "127.0.0.2", "--port=7100", "--server-type", "nt",
-             "--database-type=sybase", "--timeout", "250", "--page", "11:5", "--csv", "--exec"});
+             "--database-type=sybase", "--timeout", "250", "--page", "11:5", "--csv", "--exec",
+             "--statement-timeout", "0.25"});
   ASSERT_TRUE(r.options) << r.error;
   EXPECT_EQ(r.options->host, "");
   EXPECT_EQ(r.options->address, "127.0.0.2");
@@ -37,6 +39,7 @@ TEST(OrvsqlOptions, DefaultsAndSourcesInOrder) {
   EXPECT_EQ(r.options->page_start, 11);
   EXPECT_EQ(r.options->page_count, 5);
   EXPECT_TRUE(r.options->csv && r.options->exec && !r.options->quiet);
+  EXPECT_DOUBLE_EQ(r.options->statement_timeout_s, 0.25);
 }
 
 TEST(OrvsqlOptions, UsageErrorsNameTheProblem) {
@@ -51,7 +54,8 @@ TEST(OrvsqlOptions, UsageErrorsNameTheProblem) {
       {"--param", "n:integer=99999999999"}, {"--param", "n:integer="},
       {"--param", "n:float=1.5x"}, {"--param", "n:boolean=yes"},
       {"--param", "n:date=2024-02-30"}, {"--param", "n:time=24:00:00"},
-      {"--param", "n:datetime=2024-01-01"}};
+      {"--param", "n:datetime=2024-01-01"}, {"--statement-timeout", "-1"},
+      {"--statement-timeout", "1e3"}, {"--statement-timeout", "soon"}};
   for (const auto& args : bad) {
     ParseResult r = Parse(args);
     EXPECT_FALSE(r.options) << args[0];
@@ -87,7 +91,7 @@ TEST(OrvsqlOptions, HelpDocumentsEveryOption) {
   EXPECT_TRUE(r.options->help);
   for (const char* option :
        {"--host", "--address", "--port", "--service", "--database ", "--user", "--password",
-        "--database-type", "--server-type", "--timeout", "-c SQL", "-f FILE", "--param",
+        "--database-type", "--server-type", "--timeout", "--statement-timeout", "-c SQL", "-f FILE", "--param",
         "NAME:TYPE=VALUE", "--page", "--exec", "--csv", "--quiet"})
     EXPECT_NE(std::strstr(HelpText(), option), nullptr) << option;
 }
