@@ -38,6 +38,18 @@ bool ChangesRows(const PGresult* r) {
   return false;
 }
 
+// Marks a statement as running from its sending until its last result.
+class RunningMark {
+ public:
+  explicit RunningMark(std::atomic<bool>* flag) : flag_(flag) { flag_->store(true); }
+  ~RunningMark() { flag_->store(false); }
+  RunningMark(const RunningMark&) = delete;
+  RunningMark& operator=(const RunningMark&) = delete;
+
+ private:
+  std::atomic<bool>* flag_;
+};
+
 Outcome NoTransaction() {
   return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
 }
@@ -105,6 +117,9 @@ void PgBackend::Interrupt() {
 }
 
 void PgBackend::CancelRunning() {
+  // A cancel request is a connection of its own to PostgreSQL: none for a
+  // connection that runs nothing.
+  if (!running_.load()) return;
   std::lock_guard<std::mutex> lock(cancel_mu_);
   char error[256];
   if (cancel_) PQcancel(cancel_, error, sizeof error);
@@ -284,6 +299,7 @@ Outcome PgBackend::ExecOne(const PgStatement& statement, const std::vector<Param
 
 Outcome PgBackend::ExecBound(const PgStatement& statement, const Bound& bound,
                              std::int64_t* changed) {
+  RunningMark running(&running_);
   if (!Send(statement, bound)) return ConnectionError();
   // Rows a statement returns are read one at a time and dropped, so even a
   // large SELECT sent as EXEC costs no memory.
@@ -375,6 +391,7 @@ Outcome PgBackend::FetchWindow(const PgStatement& statement, const Bound& bound,
 
 Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,
                          OpenReply* reply) {
+  RunningMark running(&running_);
   if (!Send(statement, bound)) return ConnectionError();
   PQsetSingleRowMode(conn_);
   std::optional<PgRows> rows;

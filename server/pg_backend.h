@@ -102,6 +102,7 @@ class PgBackend : public Backend {
   pg_conn* conn_;
   bool lost_transaction_ = false;  // the connection broke inside a user transaction
   std::atomic<bool> interrupted_{false};
+  std::atomic<bool> running_{false};  // a statement's results are being read
   std::mutex cancel_mu_;
   pg_cancel* cancel_ = nullptr;  // protected by cancel_mu_
 };
