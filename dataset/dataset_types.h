@@ -28,6 +28,8 @@ inline constexpr const char* sIncomplete =
     "The result is incomplete: reading rows from the server failed";
 inline constexpr const char* sValueTooLong = "Value too long for field '%s'";
 inline constexpr const char* sRowTooWide = "The result row is too wide to be held";
-inline constexpr const char* sNotSupported = "Editing is not supported by this dataset";
+inline constexpr const char* sRecordChanged = "Record not found or changed by another user.";
+inline constexpr const char* sMultipleRecords =
+    "Multiple records found, but only one was expected.";
 
 }  // namespace orv

@@ -1,5 +1,5 @@
-// TOrvDataSet: construction, the connection binding, the reader hand-over
-// and the refusals of editing.
+// TOrvDataSet: construction, the connection binding and the reader
+// hand-over.
 #include "dataset/orv_dataset.h"
 
 #include <algorithm>
@@ -148,40 +148,12 @@ std::string TOrvDataSet::TellText() {
          "  DataBufferCount = " + IntToStr(stream_->RowWidth());
 }
 
-bool TOrvDataSet::CheckCachedUpdates() {
-  if (!stream_) return false;
-  if (ClassName() == "TOrvQuery") {
-    MessageBox(sCachedError, "Warning", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-    return false;
-  }
-  return true;
-}
-
-void TOrvDataSet::PostRecord() { throw EOrvDataSetException(sNotSupported); }
-void TOrvDataSet::DeleteRecord() { throw EOrvDataSetException(sNotSupported); }
-
-void TOrvDataSet::InternalEdit() {
-  if (connection_.load() != -1) WaitTerminate();
-}
-
-void TOrvDataSet::InternalInsert() {
-  if (connection_.load() != -1) WaitTerminate();
-}
-
-void TOrvDataSet::InternalPost() {
-  if (!CheckCachedUpdates()) return;
-  PostRecord();
-}
-
-void TOrvDataSet::InternalAddRecord(TRecordBuffer, bool) {
-  if (!CheckCachedUpdates()) return;
-  PostRecord();
-}
-
-void TOrvDataSet::InternalDelete() {
-  if (connection_.load() != -1) WaitTerminate();
-  if (!CheckCachedUpdates()) return;
-  DeleteRecord();
+void TOrvDataSet::SetTableName(const std::string& value) {
+  if (value == table_name_) return;
+  // At run time an open table keeps its rows; the name counts from the next
+  // open.
+  if ((ComponentState() & csDesigning) && Active()) SetActive(false);
+  table_name_ = value;
 }
 
 }  // namespace orv

@@ -6,9 +6,12 @@
 // while the application already browses the first rows, lays out record
 // buffers over the stream's fixed-width row texts, maps bookmarks to row
 // numbers and converts single field values between slot texts and the
-// framework's native values. TOrvQuery derives from it.
+// framework's native values. Posted inserts, edits and deletes change the
+// result stream at once and are recorded in the change log; cached updates
+// send them to the server in one transaction, or undo them. TOrvQuery and
+// TOrvTable derive from it.
 //
-// Owns: the result stream, the field layout, the pending store, SQL,
+// Owns: the result stream, the field layout, the change log, SQL,
 // Params, the result event, the reader thread, the key buffer and the blob
 // values its record buffers refer to. It does not own Database; the
 // connection tells the dataset when it goes away (CloseForDatabase, then
@@ -27,6 +30,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "dataset/change_log.h"
 #include "dataset/dataset_types.h"
 #include "host/blobslot.h"
 #include "host/dataset.h"
@@ -86,6 +90,18 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void SetQueryRow(int32_t value) { query_row_ = value; }
   bool CachedUpdates() const { return cached_updates_; }
   void SetCachedUpdates(bool value) { cached_updates_ = value; }
+  // The table that posted changes are written to.
+  const std::string& TableName() const { return table_name_; }
+  void SetTableName(const std::string& value);
+
+  // Cached updates (cached_updates.cc). CommitUpdates sends every pending
+  // change in one transaction (or inside the application's open one); on
+  // any failure it undoes them all in memory, leaves the edit state and
+  // raises EOrvDataSetException with the failure's text. CancelUpdates
+  // undoes them all. Both do nothing while nothing is pending.
+  void CommitUpdates();
+  void CancelUpdates();
+  const TChangeLog& ChangeLog() const { return change_log_; }
 
   TOrvRDBStream* ResultStream() { return stream_.get(); }
   // "Tell = <CurRow>  DataBufferCount = <RowWidth>".
@@ -182,17 +198,32 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void FreeKeyBuffers();
   void ActivateFilters();
 
-  // Editing: posts and deletes go through CheckCachedUpdates, which refuses
-  // them for a query with a warning box. Writing rows back comes with the
-  // table dataset; until then PostRecord and DeleteRecord refuse.
+  // Record editing (record_editing.cc): posts and deletes go through
+  // CheckCachedUpdates, which refuses them for a query with a warning box,
+  // and through the host's read-only check.
   virtual bool CheckCachedUpdates();
-  virtual void PostRecord();
-  virtual void DeleteRecord();
   void InternalEdit() override;
   void InternalInsert() override;
   void InternalPost() override;
   void InternalAddRecord(TRecordBuffer buffer, bool append) override;
   void InternalDelete() override;
+  // Makes room for a new empty row at the stream's current row, or after
+  // the last one.
+  void InsertData(bool append);
+  // Removes the stream's current row and records the delete.
+  void DeleteData();
+  // Writes `buffer` into the stream's current row; an inserted row's
+  // pending values follow.
+  void CopyToCurrentRecord(TRecordBuffer buffer);
+  // The same for texts BufferTexts made.
+  void WriteRow(const std::vector<std::string>& texts);
+
+  // The ExecuteQuery callbacks of CommitUpdates, and the undo of one insert
+  // or delete (cached_updates.cc).
+  bool GetCachedSQL(const std::string& pattern);
+  bool GetCachedResults(int col_count, const std::string& pattern, TStrings* list);
+  void CancelInsertData(int32_t row);
+  void CancelDeleteData(int32_t row, const std::vector<std::string>& values);
 
   void Notification(TComponent* component, TOperation operation) override;
   void CloseForDatabase() override;
@@ -213,6 +244,18 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   TRecordBuffer FieldBuffer() const;
   const TFieldInf* LayoutOf(const TField* field) const;
   bool RowFits(int32_t size) const;
+  // Refuses any change while the host's read-only flag is set.
+  void CheckModifiable() const;
+  // One row of the stream, one item per list.
+  std::vector<std::string> StreamRow(int32_t row);
+  // The texts `buffer` holds for every layout entry, as CopyToCurrentRecord
+  // writes them; raises, before anything changes, for a date that does not
+  // convert or a text wider than its column.
+  std::vector<std::string> BufferTexts(TRecordBuffer buffer);
+  // Puts back the rows as fetched; no refresh.
+  void UndoPending();
+  // Restores after a failed commit, whatever state the host is in.
+  void RecoverFailedCommit();
 
   TOrvRDB* database_ = nullptr;
   TStringList sql_;
@@ -220,8 +263,12 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   std::string command_text_;
   std::unique_ptr<TOrvRDBStream> stream_;
   TFieldInfList layout_;
-  TCompactStrings pending_;  // owns its lists through pending_lists_
-  std::vector<std::unique_ptr<TCompactStrings>> pending_lists_;
+  TChangeLog change_log_;
+  std::string table_name_;
+  // While CommitUpdates runs: the first clean failure the server answered
+  // (the batch stops there) and how many changes it had applied before.
+  std::string commit_failure_;
+  int32_t commit_applied_ = 0;
   TAutoResetEvent result_event_;
   std::unique_ptr<TDataResultThread> result_thread_;
 

@@ -104,8 +104,7 @@ void TOrvDataSet::SetActive(bool value) {
   StopReader();
   ReleaseConnection();
   stream_->ClearFieldInf();
-  pending_.Clear();
-  pending_lists_.clear();
+  change_log_.Reset(0);
   // Whatever kind was asked for last, an open cursor is closed.
   if (Active()) TDataSet::SetActive(false);
 }
@@ -184,8 +183,7 @@ bool TOrvDataSet::GetSQLResults(int col_count, const std::string&, TStrings*) {
   if (kind == skOpen || kind == skOpenProc) {
     StopReader();
     stream_->ClearFieldInf();
-    pending_.Clear();
-    pending_lists_.clear();
+    change_log_.Reset(0);
     result_event_.ResetEvent();
     result_incomplete_.store(false);
     stream_->SetCols(col_count);

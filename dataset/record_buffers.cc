@@ -60,12 +60,10 @@ void TOrvDataSet::InternalOpen() {
   bookmark_flag_offset_ = calc_fields_offset_ + CalcFieldsSize();
   bookmark_offset_ = bookmark_flag_offset_ + 1;
   record_buffer_size_ = bookmark_offset_ + BookmarkSize();
-  pending_.Clear();
-  pending_lists_.clear();
-  const int32_t lists = stream_->Count() + 1;
-  for (int32_t i = 0; i < lists; ++i) {
-    pending_lists_.push_back(std::make_unique<TCompactStrings>());
-    pending_.AddObject("", pending_lists_.back().get());
+  {
+    // One pending list per stream list; the old ones are released.
+    std::lock_guard<TCriticalSection> hold(stream_->Lock());
+    change_log_.Reset(stream_->Count());
   }
   AllocKeyBuffers();
   if (OnFilterRecord() && Filtered()) ActivateFilters();

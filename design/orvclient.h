@@ -38,8 +38,11 @@
 
 #include "convert/mw_format.h"
 
+#include "dataset/change_log.h"
 #include "dataset/dataset_types.h"
 #include "dataset/orv_dataset.h"
 #include "dataset/orv_query.h"
+#include "dataset/orv_table.h"
 #include "dataset/request_text.h"
 #include "dataset/result_thread.h"
+#include "dataset/update_sql.h"

@@ -17,6 +17,8 @@
 
 namespace orv::server {
 
+struct GeneratedStatement;
+
 // Result of a backend call: ok, or a negative code and the database's own
 // message.
 struct Outcome {
@@ -53,6 +55,12 @@ class Backend {
   // number of rows they changed.
   virtual Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                        std::int64_t* changed) = 0;
+
+  // Carries out a statement that a table dataset generated for a posted
+  // change, by the rules of generated_statement.h, all or nothing (inside
+  // the user's transaction, as a part of it that is undone on failure);
+  // *changed receives the rows changed.
+  virtual Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) = 0;
 
   // Makes a running statement stop soon with an error.
   virtual void Interrupt() = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "server/generated_statement.h"
 #include "server/pg_rows.h"
 #include "server/value_text.h"
 
@@ -14,13 +15,11 @@ namespace orv::server {
 namespace {
 
 constexpr unsigned kByteaOid = 17;
+constexpr unsigned kTidOid = 27;
 constexpr const char* kLostTransaction =
     "the connection to PostgreSQL broke inside the transaction, which was rolled back";
 
-struct ResultCloser {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultCloser>;
+using Result = PgResultPtr;
 
 std::string Trimmed(const char* text) {
   std::string s = text ? text : "";
@@ -56,13 +55,8 @@ Outcome NoTransaction() {
 
 }  // namespace
 
-// Parameter values of one statement in libpq's arrays.
-struct PgBackend::Bound {
-  std::vector<std::string> texts;
-  std::vector<const char*> values;
-  std::vector<int> lengths, formats;
-  std::vector<unsigned> types;
-};
+void PgResultCloser::operator()(pg_result* r) const { PQclear(r); }
+
 
 std::unique_ptr<PgBackend> PgBackend::Connect(const std::string& conninfo, std::string* error) {
   // Defaults first: the conninfo, expanded in place of dbname, overrides them.
@@ -224,15 +218,36 @@ Outcome PgBackend::Rollback() {
   return Command("ROLLBACK");
 }
 
+void PgBackend::Bound::Add(const ParamValue& value, const std::string* written) {
+  texts.emplace_back();
+  nulls.push_back(value.kind == ParamValue::Kind::kNull);
+  formats.push_back(0);
+  types.push_back(0);  // unknown: PostgreSQL infers the type from the use
+  std::string& text = texts.back();
+  switch (value.kind) {
+    case ParamValue::Kind::kNull:
+      break;
+    case ParamValue::Kind::kInteger:
+      text = std::to_string(value.integer);
+      break;
+    case ParamValue::Kind::kReal:
+      // As the client wrote it when there is such a text; it read as a double.
+      text = written ? *written : FormatReal(value.real, ResultTable::kFloatWidth);
+      break;
+    case ParamValue::Kind::kText:
+      text = value.text;
+      break;
+    case ParamValue::Kind::kBlob:
+      text = value.text;
+      formats.back() = 1;
+      types.back() = kByteaOid;
+      break;
+  }
+}
+
 Outcome PgBackend::Bind(const PgStatement& statement, const std::vector<ParamEntry>& params,
                         Bound* bound) const {
-  std::size_t n = statement.slots.size();
-  bound->texts.resize(n);
-  bound->values.assign(n, nullptr);
-  bound->lengths.assign(n, 0);
-  bound->formats.assign(n, 0);
-  bound->types.assign(n, 0);  // unknown: PostgreSQL infers the type from the use
-  for (std::size_t k = 0; k < n; ++k) {
+  for (std::size_t k = 0; k < statement.slots.size(); ++k) {
     const std::string& name = statement.slots[k];
     const ParamEntry* entry = nullptr;
     if (name.empty()) {
@@ -245,33 +260,20 @@ Outcome PgBackend::Bind(const PgStatement& statement, const std::vector<ParamEnt
     std::string error;
     auto value = DecodeParam(entry->type_code, entry->value, &error);
     if (!value) return Outcome::Error(-1, "parameter " + label + ": " + error);
-    switch (value->kind) {
-      case ParamValue::Kind::kNull:
-        continue;
-      case ParamValue::Kind::kInteger:
-        bound->texts[k] = std::to_string(value->integer);
-        break;
-      case ParamValue::Kind::kReal:
-        bound->texts[k] = entry->value;  // as the client wrote it; it parsed as a double
-        break;
-      case ParamValue::Kind::kText:
-        bound->texts[k] = std::move(value->text);
-        break;
-      case ParamValue::Kind::kBlob:
-        bound->texts[k] = std::move(value->text);
-        bound->formats[k] = 1;
-        bound->types[k] = kByteaOid;
-        break;
-    }
-    bound->values[k] = bound->texts[k].c_str();
-    bound->lengths[k] = static_cast<int>(bound->texts[k].size());
+    bound->Add(*value, &entry->value);
   }
   return {};
 }
 
 bool PgBackend::Send(const PgStatement& statement, const Bound& bound) {
-  return PQsendQueryParams(conn_, statement.text.c_str(), static_cast<int>(bound.values.size()),
-                           bound.types.data(), bound.values.data(), bound.lengths.data(),
+  std::vector<const char*> values;
+  std::vector<int> lengths;
+  for (std::size_t k = 0; k < bound.texts.size(); ++k) {
+    values.push_back(bound.nulls[k] ? nullptr : bound.texts[k].c_str());
+    lengths.push_back(static_cast<int>(bound.texts[k].size()));
+  }
+  return PQsendQueryParams(conn_, statement.text.c_str(), static_cast<int>(values.size()),
+                           bound.types.data(), values.data(), lengths.data(),
                            bound.formats.data(), 0) == 1;
 }
 
@@ -288,6 +290,18 @@ Outcome PgBackend::Guarded(Body body) {
     Command("RELEASE SAVEPOINT orv_request");
   }
   return Failed(result, true);
+}
+
+template <typename Body>
+Outcome PgBackend::Atomic(Body body) {
+  bool own = !InTransaction();
+  if (own) {
+    if (Outcome o = Command("BEGIN"); !o.ok()) return o;
+  }
+  Outcome result = body();
+  if (own && result.ok()) result = Command("COMMIT");
+  if (own && !result.ok() && PQstatus(conn_) == CONNECTION_OK) Command("ROLLBACK");
+  return result;
 }
 
 Outcome PgBackend::ExecOne(const PgStatement& statement, const std::vector<ParamEntry>& params,
@@ -330,17 +344,13 @@ Outcome PgBackend::Exec(const std::string& sql, const std::vector<ParamEntry>& p
     if (statements.size() == 1) return ExecOne(statements[0], params, changed);
     // Several statements: all or none (inside a user transaction the
     // request savepoint already makes it so).
-    bool own = !InTransaction();
-    if (own) {
-      if (Outcome o = Command("BEGIN"); !o.ok()) return o;
-    }
-    Outcome result;
-    for (const PgStatement& statement : statements) {
-      result = ExecOne(statement, params, changed);
-      if (!result.ok()) break;
-    }
-    if (own && result.ok()) result = Command("COMMIT");
-    if (own && !result.ok() && PQstatus(conn_) == CONNECTION_OK) Command("ROLLBACK");
+    Outcome result = Atomic([&] {
+      Outcome r;
+      for (const PgStatement& statement : statements) {
+        if (r = ExecOne(statement, params, changed); !r.ok()) break;
+      }
+      return r;
+    });
     if (!result.ok()) *changed = 0;
     return result;
   });
@@ -355,42 +365,75 @@ Outcome PgBackend::Open(const std::string& sql, const std::vector<ParamEntry>& p
   }
   Bound bound;
   if (Outcome o = Bind(statements[0], params, &bound); !o.ok()) return o;
-  if (window.count >= 0 && PgReadsOnly(statements[0].text)) {
-    return Guarded([&] { return FetchWindow(statements[0], bound, window, reply); });
+  return Guarded([&]() -> Outcome {
+    // A table dataset's select ends in ROWID: PostgreSQL's row address
+    // stands in for it, named ROWID.
+    PgStatement& statement = statements[0];
+    std::size_t begin = 0, end = 0;
+    std::string table, address;
+    bool addressed = SelectsRowAddress(sql) &&
+                     PgLastSelectItem(statement.text, &begin, &end, &table);
+    if (addressed) {
+      if (Outcome o = RowAddress(table, &address); !o.ok()) return o;
+      statement.text.replace(begin, end - begin, address + " AS \"ROWID\"");
+    }
+    if (window.count >= 0 && PgReadsOnly(statement.text)) {
+      return FetchWindow(statement, bound, window, addressed, reply);
+    }
+    return Fetch(statement, bound, window, addressed, reply);
+  });
+}
+
+Outcome PgBackend::RowAddress(const std::string& table, std::string* expression) {
+  // The primary key's columns in key order; none: the row's ctid.
+  const char* sql =
+      "SELECT quote_ident(a.attname) FROM pg_index i CROSS JOIN LATERAL "
+      "unnest(i.indkey) WITH ORDINALITY AS k(attnum, n) JOIN pg_attribute a "
+      "ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
+      "WHERE i.indrelid = to_regclass($1) AND i.indisprimary ORDER BY k.n";
+  const char* values[] = {table.c_str()};
+  Result r(PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0));
+  if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) return ResultError(r.get());
+  int keys = PQntuples(r.get());
+  if (keys == 0) {
+    *expression = "ctid";
+  } else if (keys == 1) {
+    *expression = PQgetvalue(r.get(), 0, 0);
+  } else {
+    *expression = "row(";
+    for (int k = 0; k < keys; ++k) *expression += (k ? ", " : "") + std::string(PQgetvalue(r.get(), k, 0));
+    *expression += ")";
   }
-  return Guarded([&] { return Fetch(statements[0], bound, window, reply); });
+  return {};
 }
 
 Outcome PgBackend::FetchWindow(const PgStatement& statement, const Bound& bound,
-                               RowWindow window, OpenReply* reply) {
+                               RowWindow window, bool addressed, OpenReply* reply) {
   // Through a cursor PostgreSQL computes the rows up to the window's end and
   // no more, as SQLite steps no further; a cursor lives in a transaction.
-  bool own = !InTransaction();
-  if (own) {
-    if (Outcome o = Command("BEGIN"); !o.ok()) return o;
-  }
-  PgStatement declare{"DECLARE orv_window NO SCROLL CURSOR FOR " + statement.text,
-                      statement.slots};
-  std::int64_t changed = 0;
-  Outcome result = ExecBound(declare, bound, &changed);
-  // No rows wanted: the cursor stays before the first row, where FETCH 0
-  // gives none (elsewhere it gives the current row again).
-  std::int64_t skip = window.count == 0 ? 0 : std::max<std::int64_t>(window.first, 1) - 1;
-  if (result.ok() && skip > 0) {
-    result = Command(("MOVE FORWARD " + std::to_string(skip) + " IN orv_window").c_str());
-  }
-  if (result.ok()) {
-    PgStatement fetch{"FETCH FORWARD " + std::to_string(window.count) + " FROM orv_window", {}};
-    result = Fetch(fetch, Bound{}, RowWindow{}, reply);
-  }
-  if (result.ok()) result = Command("CLOSE orv_window");
-  if (own && result.ok()) result = Command("COMMIT");
-  if (own && !result.ok() && PQstatus(conn_) == CONNECTION_OK) Command("ROLLBACK");
-  return result;
+  return Atomic([&] {
+    PgStatement declare{"DECLARE orv_window NO SCROLL CURSOR FOR " + statement.text,
+                        statement.slots};
+    std::int64_t changed = 0;
+    Outcome result = ExecBound(declare, bound, &changed);
+    // No rows wanted: the cursor stays before the first row, where FETCH 0
+    // gives none (elsewhere it gives the current row again).
+    std::int64_t skip = window.count == 0 ? 0 : std::max<std::int64_t>(window.first, 1) - 1;
+    if (result.ok() && skip > 0) {
+      result = Command(("MOVE FORWARD " + std::to_string(skip) + " IN orv_window").c_str());
+    }
+    if (result.ok()) {
+      PgStatement fetch{"FETCH FORWARD " + std::to_string(window.count) + " FROM orv_window",
+                        {}};
+      result = Fetch(fetch, Bound{}, RowWindow{}, addressed, reply);
+    }
+    if (result.ok()) result = Command("CLOSE orv_window");
+    return result;
+  });
 }
 
 Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,
-                         OpenReply* reply) {
+                         bool addressed, OpenReply* reply) {
   RunningMark running(&running_);
   if (!Send(statement, bound)) return ConnectionError();
   PQsetSingleRowMode(conn_);
@@ -424,6 +467,13 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
       std::vector<PgColumn> columns;
       for (int c = 0; c < PQnfields(r.get()); ++c) {
         columns.push_back({PQfname(r.get(), c), PgType(PQftype(r.get(), c), PQfmod(r.get(), c))});
+      }
+      if (addressed && !columns.empty()) {
+        // Sent as text; an integer key or a ctid has at most 20 characters.
+        unsigned oid = PQftype(r.get(), PQnfields(r.get()) - 1);
+        bool bounded = oid == 20 || oid == 21 || oid == 23 || oid == kTidOid;
+        columns.back().type = {kStVarchar, 20, bounded ? std::size_t{20} : 0,
+                               PgColumnType::Form::kRaw};
       }
       rows.emplace(std::move(columns));
     }
@@ -475,6 +525,13 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
   }
   reply->End();
   return {};
+}
+
+Outcome PgBackend::ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) {
+  *changed = 0;
+  return Guarded([&] {
+    return Atomic([&] { return ApplyGeneratedRows(statement, changed); });
+  });
 }
 
 }  // namespace orv::server

@@ -32,12 +32,18 @@
 
 #include "server/backend.h"
 #include "server/pg_sql.h"
+#include "server/value_text.h"
 
 struct pg_conn;
 struct pg_cancel;
 struct pg_result;
 
 namespace orv::server {
+
+struct PgResultCloser {
+  void operator()(pg_result* result) const;
+};
+using PgResultPtr = std::unique_ptr<pg_result, PgResultCloser>;
 
 class PgBackend : public Backend {
  public:
@@ -63,10 +69,22 @@ class PgBackend : public Backend {
                OpenReply* reply) override;
   Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                std::int64_t* changed) override;
+  Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) override;
   void Interrupt() override;
 
  private:
-  struct Bound;
+  // Parameter values of one statement, for libpq.
+  struct Bound {
+    std::vector<std::string> texts;
+    std::vector<char> nulls;
+    std::vector<int> formats;
+    std::vector<unsigned> types;
+    // Appends a value; `written` is the client's own text of it, if any.
+    void Add(const ParamValue& value, const std::string* written);
+  };
+  class GeneratedRows;
+  // ApplyGenerated on this connection's rows (pg_generated.cc).
+  Outcome ApplyGeneratedRows(const GeneratedStatement& statement, std::int64_t* changed);
   explicit PgBackend(pg_conn* conn);
 
   Outcome Setup();
@@ -90,14 +108,23 @@ class PgBackend : public Backend {
   Outcome ExecOne(const PgStatement& statement, const std::vector<ParamEntry>& params,
                   std::int64_t* changed);
   Outcome ExecBound(const PgStatement& statement, const Bound& bound, std::int64_t* changed);
+  // `addressed`: the last column is the row address, sent as text.
   Outcome Fetch(const PgStatement& statement, const Bound& bound, RowWindow window,
-                OpenReply* reply);
+                bool addressed, OpenReply* reply);
   // OPENPART of a query that only reads: through a cursor.
   Outcome FetchWindow(const PgStatement& statement, const Bound& bound, RowWindow window,
-                      OpenReply* reply);
+                      bool addressed, OpenReply* reply);
+  // The row address of `table`'s rows as an SQL expression: its primary
+  // key (a row of the key's columns when there are several), which stays
+  // valid when the row is updated, or ctid for a table without one.
+  Outcome RowAddress(const std::string& table, std::string* expression);
   // Runs body under the request savepoint inside a user transaction.
   template <typename Body>
   Outcome Guarded(Body body);
+  // Runs body in a transaction of its own outside a user transaction; inside
+  // one, Guarded's savepoint already makes a request all or nothing.
+  template <typename Body>
+  Outcome Atomic(Body body);
 
   pg_conn* conn_;
   bool lost_transaction_ = false;  // the connection broke inside a user transaction

@@ -195,4 +195,42 @@ bool PgReadsOnly(std::string_view text) {
   return SameName(word, "select") || SameName(word, "values") || SameName(word, "table");
 }
 
+bool PgLastSelectItem(std::string_view sql, std::size_t* begin, std::size_t* end,
+                      std::string* table) {
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  std::size_t i = 0;
+  while (i < sql.size() && blank(sql[i])) ++i;
+  if (!SameName(sql.substr(i, 6), "select")) return false;
+  int depth = 0;
+  std::size_t item = i + 6;
+  for (i += 6; i < sql.size(); ++i) {
+    char c = sql[i];
+    if (c == '\'' || c == '"') {
+      i = SkipQuoted(sql, i, c, false) - 1;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (depth == 0 && c == ',') {
+      item = i + 1;
+    } else if (depth == 0 && !WordChar(sql[i - 1]) && SameName(sql.substr(i, 4), "from") &&
+               (i + 4 == sql.size() || !WordChar(sql[i + 4]))) {
+      *begin = item;
+      while (*begin < i && blank(sql[*begin])) ++*begin;
+      *end = i;
+      while (*end > *begin && blank(sql[*end - 1])) --*end;
+      std::size_t t = i + 4;
+      while (t < sql.size() && blank(sql[t])) ++t;
+      std::size_t u = t;
+      while (u < sql.size() && !blank(sql[u]) && sql[u] != ';' && sql[u] != ',' &&
+             sql[u] != ')') {
+        u = sql[u] == '"' ? SkipQuoted(sql, u, '"', false) : u + 1;
+      }
+      *table = std::string(sql.substr(t, u - t));
+      return *end > *begin && !table->empty();
+    }
+  }
+  return false;
+}
+
 }  // namespace orv::server

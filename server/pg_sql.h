@@ -36,4 +36,10 @@ std::vector<PgStatement> PgStatements(std::string_view sql);
 // it: its first word (after blanks and comments) is SELECT, VALUES or TABLE.
 bool PgReadsOnly(std::string_view text);
 
+// In a SELECT, where its last select item stands ([*begin, *end) of sql)
+// and the table named right after the FROM that ends the select list, as
+// written. False when the text has no such shape.
+bool PgLastSelectItem(std::string_view sql, std::size_t* begin, std::size_t* end,
+                      std::string* table);
+
 }  // namespace orv::server

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "server/generated_statement.h"
+
 namespace orv::server {
 
 namespace {
@@ -58,7 +60,9 @@ Session::Summary Session::Handle(const Request& request) {
   if (cmd == "OPEN" || cmd == "OPENPART") return OpenRows(request);
   if (cmd == "EXEC") {
     std::int64_t changed = 0;
-    Outcome outcome = backend_->Exec(request.text, request.params, &changed);
+    const auto generated = Recognise(request.text, request.params);
+    Outcome outcome = generated ? backend_->ExecGenerated(*generated, &changed)
+                                : backend_->Exec(request.text, request.params, &changed);
     Summary s = Reply(outcome, changed);
     if (outcome.ok()) s.rows = changed;
     return s;

@@ -1,7 +1,9 @@
 // Session carries out the requests of one client connection: the connection
 // commands (CONNECT, CLOSE, TRAN, COMMIT, ROLLBACK) and the query commands
 // (OPEN, OPENPART, EXEC), on its Backend, writing each reply to a
-// FrameWriter. Stored procedure commands are answered with an error.
+// FrameWriter. An EXEC that a table dataset generated for a posted change
+// goes to the backend's ExecGenerated (generated_statement.h). Stored
+// procedure commands are answered with an error.
 //
 // Owns its backend; the writer belongs to the caller. Used by the
 // connection's thread.

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <thread>
 
+#include "server/generated_statement.h"
 #include "server/value_text.h"
 
 namespace orv::server {
@@ -34,6 +36,51 @@ bool ChangesRows(sqlite3_stmt* stmt) {
     if (sqlite3_strnicmp(sql, word, static_cast<int>(std::strlen(word))) == 0) return true;
   }
   return false;
+}
+
+int BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
+  switch (value.kind) {
+    case ParamValue::Kind::kNull:
+      return sqlite3_bind_null(stmt, i);
+    case ParamValue::Kind::kInteger:
+      return sqlite3_bind_int64(stmt, i, value.integer);
+    case ParamValue::Kind::kReal:
+      return sqlite3_bind_double(stmt, i, value.real);
+    case ParamValue::Kind::kText:
+      return sqlite3_bind_text64(stmt, i, value.text.data(), value.text.size(), SQLITE_TRANSIENT,
+                                 SQLITE_UTF8);
+    case ParamValue::Kind::kBlob:
+      return sqlite3_bind_blob64(stmt, i, value.text.data(), value.text.size(),
+                                 SQLITE_TRANSIENT);
+  }
+  return SQLITE_MISUSE;
+}
+
+ParamValue ColumnValue(sqlite3_stmt* stmt, int c) {
+  ParamValue v;
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_INTEGER:
+      v.kind = ParamValue::Kind::kInteger;
+      v.integer = sqlite3_column_int64(stmt, c);
+      break;
+    case SQLITE_FLOAT:
+      v.kind = ParamValue::Kind::kReal;
+      v.real = sqlite3_column_double(stmt, c);
+      break;
+    case SQLITE_TEXT:
+      v.kind = ParamValue::Kind::kText;
+      v.text.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(stmt, c)));
+      break;
+    case SQLITE_BLOB:
+      v.kind = ParamValue::Kind::kBlob;
+      v.text.assign(static_cast<const char*>(sqlite3_column_blob(stmt, c)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(stmt, c)));
+      break;
+    default:
+      break;
+  }
+  return v;
 }
 
 }  // namespace
@@ -141,27 +188,7 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
     std::string error;
     auto value = DecodeParam(entry->type_code, entry->value, &error);
     if (!value) return Outcome::Error(-1, "parameter " + label + ": " + error);
-    int rc = SQLITE_OK;
-    switch (value->kind) {
-      case ParamValue::Kind::kNull:
-        rc = sqlite3_bind_null(stmt, i);
-        break;
-      case ParamValue::Kind::kInteger:
-        rc = sqlite3_bind_int64(stmt, i, value->integer);
-        break;
-      case ParamValue::Kind::kReal:
-        rc = sqlite3_bind_double(stmt, i, value->real);
-        break;
-      case ParamValue::Kind::kText:
-        rc = sqlite3_bind_text64(stmt, i, value->text.data(), value->text.size(),
-                                 SQLITE_TRANSIENT, SQLITE_UTF8);
-        break;
-      case ParamValue::Kind::kBlob:
-        rc = sqlite3_bind_blob64(stmt, i, value->text.data(), value->text.size(),
-                                 SQLITE_TRANSIENT);
-        break;
-    }
-    if (rc != SQLITE_OK) return Error();
+    if (BindValue(stmt, i, *value) != SQLITE_OK) return Error();
   }
   return {};
 }
@@ -183,6 +210,11 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
     const char* decl = sqlite3_column_decltype(stmt.get(), c);
     decls.push_back({name ? name : "", decl ? decl : ""});
   }
+  // A table dataset's row address: SQLite names the column after an
+  // INTEGER PRIMARY KEY it stands for, or "rowid"; the dataset looks for a
+  // text column named exactly "ROWID".
+  const int address = columns > 0 && SelectsRowAddress(sql) ? columns - 1 : -1;
+  if (address >= 0) decls[address] = {"ROWID", "VARCHAR(20)"};
   auto result = std::make_unique<ResultTable>(std::move(decls));
   std::int64_t first = std::max<std::int64_t>(window.first, 1);
   std::int64_t row = 0, taken = 0;
@@ -192,6 +224,10 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
     if (window.count >= 0 && taken >= window.count) break;
     ++taken;
     for (int c = 0; c < columns; ++c) {
+      if (c == address && sqlite3_column_type(stmt.get(), c) == SQLITE_INTEGER) {
+        result->AddText(std::to_string(sqlite3_column_int64(stmt.get(), c)));
+        continue;
+      }
       switch (sqlite3_column_type(stmt.get(), c)) {
         case SQLITE_INTEGER:
           result->AddInteger(sqlite3_column_int64(stmt.get(), c));
@@ -244,16 +280,23 @@ Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry
   if (!MoreStatements(tail, end)) return ExecOne(stmt.get(), params, changed);
 
   // Several statements: all or none, inside the user's transaction too.
+  return Atomically(
+      [&] {
+        Outcome result;
+        while (stmt && result.ok()) {
+          result = ExecOne(stmt.get(), params, changed);
+          if (result.ok()) result = PrepareNext(&tail, end, &stmt);
+        }
+        stmt.reset();
+        return result;
+      },
+      changed);
+}
+
+Outcome SqliteBackend::Atomically(const std::function<Outcome()>& body, std::int64_t* changed) {
   bool own = !InTransaction();
   if (Outcome o = Run(own ? "BEGIN IMMEDIATE" : "SAVEPOINT orv_exec"); !o.ok()) return o;
-  Outcome result;
-  for (;;) {
-    result = ExecOne(stmt.get(), params, changed);
-    if (!result.ok()) break;
-    if (result = PrepareNext(&tail, end, &stmt); !result.ok()) break;
-    if (!stmt) break;
-  }
-  stmt.reset();
+  Outcome result = body();
   if (result.ok()) {
     Outcome o = Run(own ? "COMMIT" : "RELEASE orv_exec");
     if (o.ok()) return result;
@@ -267,6 +310,97 @@ Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry
   }
   *changed = 0;
   return result;
+}
+
+// The rows of generated statements, addressed by rowid.
+class SqliteBackend::GeneratedRows : public GeneratedTarget {
+ public:
+  explicit GeneratedRows(SqliteBackend& backend) : b_(backend) {}
+
+  Outcome ScanRows(const std::string& table, const std::vector<std::string>& columns,
+                   const std::string* address, const RowVisitor& row) override {
+    std::int64_t rowid = 0;
+    if (address != nullptr) {
+      const char* end = address->data() + address->size();
+      auto [ptr, ec] = std::from_chars(address->data(), end, rowid);
+      if (ec != std::errc() || ptr != end) return {};  // no row has such an address
+    }
+    std::string sql = "SELECT rowid";
+    for (const std::string& c : columns) sql += ", " + QuoteIdentifier(c);
+    sql += " FROM " + table;
+    if (address != nullptr) sql += " WHERE rowid = ?1";
+    Stmt stmt;
+    if (Outcome o = Prepare(sql, &stmt); !o.ok()) return o;
+    if (address != nullptr && sqlite3_bind_int64(stmt.get(), 1, rowid) != SQLITE_OK)
+      return b_.Error();
+    std::vector<ParamValue> values(columns.size());
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+      for (std::size_t c = 0; c < columns.size(); ++c)
+        values[c] = ColumnValue(stmt.get(), static_cast<int>(c) + 1);
+      if (!row(std::to_string(sqlite3_column_int64(stmt.get(), 0)), values)) return {};
+    }
+    if (rc != SQLITE_DONE) return b_.Error();
+    return {};
+  }
+
+  Outcome InsertRow(const std::string& table, const std::vector<std::string>& columns,
+                    const std::vector<ParamValue>& values, std::int64_t* changed) override {
+    std::string names, holders;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      names += (i ? ", " : "") + QuoteIdentifier(columns[i]);
+      holders += (i ? ", ?" : "?") + std::to_string(i + 1);
+    }
+    return Run("INSERT INTO " + table + " (" + names + ") VALUES (" + holders + ")", values, "",
+               changed);
+  }
+
+  Outcome UpdateRow(const std::string& table, const std::string& key,
+                    const std::vector<std::string>& columns,
+                    const std::vector<ParamValue>& values, std::int64_t* changed) override {
+    std::string sets;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      sets += (i ? ", " : "") + QuoteIdentifier(columns[i]) + " = ?" + std::to_string(i + 1);
+    return Run("UPDATE " + table + " SET " + sets + " WHERE rowid = ?" +
+                   std::to_string(columns.size() + 1),
+               values, key, changed);
+  }
+
+  Outcome DeleteRow(const std::string& table, const std::string& key,
+                    std::int64_t* changed) override {
+    return Run("DELETE FROM " + table + " WHERE rowid = ?1", {}, key, changed);
+  }
+
+ private:
+  Outcome Prepare(const std::string& sql, Stmt* stmt) {
+    const char* tail = nullptr;
+    return b_.PrepareFirst(sql, &tail, stmt);
+  }
+
+  // Runs `sql` with `values` bound in order and the rowid `key`, when given,
+  // after them.
+  Outcome Run(const std::string& sql, const std::vector<ParamValue>& values,
+              const std::string& key, std::int64_t* changed) {
+    Stmt stmt;
+    if (Outcome o = Prepare(sql, &stmt); !o.ok()) return o;
+    int i = 1;
+    for (const ParamValue& v : values)
+      if (BindValue(stmt.get(), i++, v) != SQLITE_OK) return b_.Error();
+    if (!key.empty() && sqlite3_bind_int64(stmt.get(), i, std::stoll(key)) != SQLITE_OK)
+      return b_.Error();
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) return b_.Error();
+    *changed = sqlite3_changes64(b_.db_);
+    return {};
+  }
+
+  SqliteBackend& b_;
+};
+
+Outcome SqliteBackend::ExecGenerated(const GeneratedStatement& statement,
+                                     std::int64_t* changed) {
+  *changed = 0;
+  GeneratedRows rows(*this);
+  return Atomically([&] { return ApplyGenerated(statement, rows, changed); }, changed);
 }
 
 }  // namespace orv::server

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,9 +49,12 @@ class SqliteBackend : public Backend {
                OpenReply* reply) override;
   Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                std::int64_t* changed) override;
+  Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) override;
   void Interrupt() override;
 
  private:
+  class GeneratedRows;
+
   SqliteBackend(sqlite3* db, int busy_timeout_ms);
 
   static int OnBusy(void* self, int attempts);
@@ -70,6 +74,9 @@ class SqliteBackend : public Backend {
   bool MoreStatements(const char* tail, const char* end);
   Outcome ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
                   std::int64_t* changed);
+  // Runs `body` all or nothing: in a transaction of its own, or in a
+  // savepoint inside the user's. *changed is 0 when it failed.
+  Outcome Atomically(const std::function<Outcome()>& body, std::int64_t* changed);
 
   sqlite3* db_;
   int busy_timeout_ms_;

@@ -27,8 +27,12 @@ bool WouldBlock(int error) { return error == EWOULDBLOCK || error == EAGAIN; }
 
 // Keep-alive probes let a peer host that vanished without a word be noticed:
 // first probe after a minute of silence, then every 10 s, five tries.
-void EnableKeepAlive(int fd) {
+// Requests are written as a command message and then a parameter block, two
+// small writes before the reply: without TCP_NODELAY the second waits for
+// the server's delayed acknowledgement, some 40 ms per request.
+void TuneConnection(int fd) {
   int on = 1, idle = 60, interval = 10, count = 5;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
   setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
   setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
@@ -115,7 +119,7 @@ bool TZozudSocket::Open(const std::string& name, const std::string& address,
       throw EZozudSocketError(sServerNotReady);
     }
     DoSetAsyncStyles();
-    EnableKeepAlive(fd);
+    TuneConnection(fd);
     ConnectTo(addr_);
     if ((async_styles_ & AsyncStyle(asConnect)) == 0) {
       connected_ = handle_ != kInvalidSocket;
