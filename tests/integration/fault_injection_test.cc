@@ -27,8 +27,9 @@ using Direction = FaultProxy::Direction;
 
 class FaultInjectionTest : public SharedServerTest {
  protected:
-  static void SetUpTestSuite() {
-    SharedServerTest::SetUpTestSuite();
+  void SetUp() override {
+    SharedServerTest::SetUp();
+    if (filled_) return;
     orv::testing::MessageLog log;
     TOrvRDB rdb(nullptr);
     rdb.SetAddress("127.0.0.1");
@@ -41,6 +42,11 @@ class FaultInjectionTest : public SharedServerTest {
         "where i < " + std::to_string(kRows) + ") select i, 'row ' || i from n");
     q.ExecSQL();
     ASSERT_EQ(q.RowsAffected(), kRows) << log.Texts();
+    filled_ = true;
+  }
+  static void TearDownTestSuite() {
+    SharedServerTest::TearDownTestSuite();
+    filled_ = false;
   }
 
   // Runs statements on a connection of its own, straight to the server.
@@ -71,6 +77,8 @@ class FaultInjectionTest : public SharedServerTest {
               q.FieldByName("v")->AsString();
     return q.Active() ? rows : log.Texts();
   }
+
+  static inline bool filled_ = false;  // the big table exists on server_
 
   struct Fetch {
     int rows = 0;          // right rows read, in order

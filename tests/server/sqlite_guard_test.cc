@@ -9,8 +9,16 @@
 #include <filesystem>
 #include <string>
 
+#include "server/open_reply.h"
+
 namespace orv::server {
 namespace {
+
+class StringSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override { data.append(bytes); }
+  std::string data;
+};
 
 class SqliteGuardTest : public ::testing::Test {
  protected:
@@ -50,8 +58,11 @@ TEST_F(SqliteGuardTest, FileReachingStatementsAreRefused) {
     Outcome o = Exec(backend.get(), sql);
     EXPECT_FALSE(o.ok()) << sql;
     EXPECT_EQ(o.message.rfind(message, 0), 0u) << sql << " -> " << o.message;
-    std::unique_ptr<ResultTable> table;
-    EXPECT_FALSE(backend->Open(sql, {}, RowWindow{}, &table).ok()) << sql;
+    StringSink sink;
+    FrameWriter writer(&sink);
+    OpenReply reply(&writer);
+    EXPECT_FALSE(backend->Open(sql, {}, RowWindow{}, &reply).ok()) << sql;
+    EXPECT_FALSE(reply.started()) << sql;
   }
   EXPECT_FALSE(std::filesystem::exists(other));
   // Ordinary work, and a plain error afterwards, are untouched.
