@@ -164,8 +164,8 @@ TField* TOrvDataSet::GetIndexField(int index) {
 
 void TOrvDataSet::SetIndexField(int index, TField* value) {
   CheckIndexField(index);
-  // Read before the redirection, so that a field of this dataset gives the
-  // active record's value.
+  // Read before the redirection, so that outside key entry a field of this
+  // dataset gives the active record's value.
   const Variant copy = value == nullptr ? Variant::Null() : value->AsVariant();
   const bool was_active = key_active_;
   key_active_ = true;
