@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "server/open_reply.h"
 #include "server/request_parser.h"
-#include "server/result_table.h"
 
 namespace orv::server {
 
@@ -46,9 +46,11 @@ class Backend {
   virtual Outcome Rollback() = 0;
   virtual bool InTransaction() = 0;
 
-  // Runs one statement that may return rows; *table receives them.
+  // Runs one statement that may return rows and writes the reply to *reply.
+  // A failure returned before reply->started() becomes the result line; one
+  // returned after it means the reply is broken.
   virtual Outcome Open(const std::string& sql, const std::vector<ParamEntry>& params,
-                       RowWindow window, std::unique_ptr<ResultTable>* table) = 0;
+                       RowWindow window, OpenReply* reply) = 0;
   // Runs every statement of sql in one transaction; *changed receives the
   // number of rows they changed.
   virtual Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,

@@ -1,4 +1,4 @@
-// rdbserver: the RDB server on SQLite. See docs/server.md.
+// rdbserver: the RDB server on SQLite or PostgreSQL. See docs/server.md.
 #include <csignal>
 #include <cstdio>
 #include <string>

@@ -33,6 +33,7 @@ bool ParseListen(const std::string& text, ServerOptions* o) {
 std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
                                           std::string* error) {
   ServerOptions o;
+  bool sqlite = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::string value;
@@ -63,6 +64,14 @@ std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
         return std::nullopt;
       }
       o.sqlite_path = value;
+      sqlite = true;
+    } else if (name == "--postgres") {
+      if (!take()) {
+        *error = "--postgres needs a conninfo string (\"\" for the PG* environment variables)";
+        return std::nullopt;
+      }
+      o.postgres = true;
+      o.postgres_conninfo = value;
     } else if (name == "--max-connections") {
       if (!take() || !ParseInt(value, 1, 100000, &o.max_connections)) {
         *error = "--max-connections needs a number from 1 to 100000";
@@ -88,18 +97,27 @@ std::optional<ServerOptions> ParseOptions(const std::vector<std::string>& args,
       return std::nullopt;
     }
   }
+  if (sqlite && o.postgres) {
+    *error = "--sqlite and --postgres exclude each other";
+    return std::nullopt;
+  }
   return o;
 }
 
 const char* HelpText() {
   return R"(Usage: rdbserver [options]
 
-Serves the RDB protocol over TCP and runs the requests on a SQLite database.
+Serves the RDB protocol over TCP and runs the requests on a SQLite or a
+PostgreSQL database.
 
 Options:
   --listen ADDR:PORT      IPv4 address and port to listen on
                           (default 127.0.0.1:7050; port 0 picks a free port)
   --sqlite PATH           database file, created when missing (default orv.db)
+  --postgres CONNINFO     use PostgreSQL instead: a libpq conninfo string or
+                          postgresql:// URI ("" takes everything from the
+                          PGHOST, PGPORT, PGUSER, PGDATABASE, ... variables);
+                          one PostgreSQL connection per client connection
   --max-connections N     connections served at once (default 64)
   --slot-wait MS          how long a client beyond the limit waits for a
                           connection to end (default 2000); then it is

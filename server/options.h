@@ -1,6 +1,6 @@
 // Command line of rdbserver:
-//   rdbserver [--listen ADDR:PORT] [--sqlite PATH] [--max-connections N]
-//             [--slot-wait MS] [--idle-timeout SECONDS]
+//   rdbserver [--listen ADDR:PORT] [--sqlite PATH | --postgres CONNINFO]
+//             [--max-connections N] [--slot-wait MS] [--idle-timeout SECONDS]
 //             [--request-timeout SECONDS] [--verbose] [--help]
 // Plain data and a parser; any thread.
 #pragma once
@@ -15,6 +15,8 @@ struct ServerOptions {
   std::string address = "127.0.0.1";
   int port = 7050;
   std::string sqlite_path = "orv.db";
+  bool postgres = false;          // --postgres: PostgreSQL instead of SQLite
+  std::string postgres_conninfo;  // libpq conninfo or URI; empty: PG* variables
   int max_connections = 64;
   int slot_wait_ms = 2000;       // a client at the limit waits this long; 0: refused at once
   int idle_timeout_seconds = 0;  // between requests; 0: no limit

@@ -1,6 +1,8 @@
 #include "server/request_parser.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cctype>
 #include <charconv>
 
 namespace orv::server {
@@ -34,6 +36,23 @@ std::size_t TokenEnd(const std::string& s, std::size_t pos, bool* too_long) {
 }
 
 }  // namespace
+
+const ParamEntry* FindParam(const std::vector<ParamEntry>& params, std::string_view placeholder) {
+  auto strip = [](std::string_view s) {
+    if (!s.empty() && (s[0] == ':' || s[0] == '@' || s[0] == '$')) s.remove_prefix(1);
+    return s;
+  };
+  std::string_view wanted = strip(placeholder);
+  auto same = [wanted, &strip](const ParamEntry& p) {
+    std::string_view name = strip(p.name);
+    return std::equal(wanted.begin(), wanted.end(), name.begin(), name.end(), [](char a, char b) {
+      return std::tolower(static_cast<unsigned char>(a)) ==
+             std::tolower(static_cast<unsigned char>(b));
+    });
+  };
+  auto it = std::find_if(params.begin(), params.end(), same);
+  return it == params.end() ? nullptr : &*it;
+}
 
 RequestParser::Result RequestParser::Fail(std::string error, bool fatal) {
   if (fatal) {

@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv::server {
@@ -32,6 +33,11 @@ struct ParamEntry {
   int type_code = 0;      // decimal ordinal of the column/parameter type
   std::string value;      // exact bytes, may hold ';' and NUL
 };
+
+// The first entry whose name is the placeholder's: names compare without
+// their prefix (':', '@', '$') and without regard to ASCII case, as SQL
+// names do. Null when there is none.
+const ParamEntry* FindParam(const std::vector<ParamEntry>& params, std::string_view placeholder);
 
 struct Request {
   std::string command;    // first field, e.g. "OPEN"

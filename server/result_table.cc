@@ -30,14 +30,24 @@ std::string Upper(std::string_view s) {
   return out;
 }
 
-// Names are ';'-ended tokens on the wire.
+}  // namespace
+
 std::string WireName(std::string_view name) {
   std::string out(name);
   std::replace(out.begin(), out.end(), ';', '_');
   return out;
 }
 
-}  // namespace
+void AppendDescription(const ColumnOut& c, std::string* out) {
+  *out += std::to_string(c.type_code) + ";" + c.name + ";" + std::to_string(c.length) + ";0;";
+}
+
+void AppendField(std::string_view data, std::string* out) {
+  *out += std::to_string(data.size());
+  *out += ';';
+  *out += data;
+  *out += ';';
+}
 
 ResultTable::ResultTable(std::vector<ColumnDecl> columns) : columns_(std::move(columns)) {
   stats_.resize(columns_.size());
@@ -210,15 +220,8 @@ std::vector<ColumnOut> ResultTable::Describe() const {
 void ResultTable::Write(FrameWriter* out) const {
   std::vector<ColumnOut> cols = Describe();
   std::string chunk;
-  for (const ColumnOut& c : cols) {
-    chunk += std::to_string(c.type_code) + ";" + c.name + ";" + std::to_string(c.length) + ";0;";
-  }
-  auto field = [&chunk](std::string_view data) {
-    chunk += std::to_string(data.size());
-    chunk += ';';
-    chunk += data;
-    chunk += ';';
-  };
+  for (const ColumnOut& c : cols) AppendDescription(c, &chunk);
+  auto field = [&chunk](std::string_view data) { AppendField(data, &chunk); };
   std::size_t block = 0, pos = 0;
   for (std::size_t v = 0; v < values_; ++v) {
     const ColumnOut& c = cols[v % cols.size()];

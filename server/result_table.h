@@ -49,6 +49,13 @@ struct ColumnOut {
   Mode mode = Mode::kRaw;
 };
 
+// A column name as it can travel: names are ';'-ended tokens on the wire.
+std::string WireName(std::string_view name);
+// "<type code>;<name>;<length>;0;", the description of one column.
+void AppendDescription(const ColumnOut& column, std::string* out);
+// "<length>;<data>;", one value.
+void AppendField(std::string_view data, std::string* out);
+
 class ResultTable {
  public:
   // Widest text still sent as stVarchar; longer ones go out as stText.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "server/pg_backend.h"
 #include "server/request_parser.h"
 #include "server/session.h"
 #include "server/sqlite_backend.h"
@@ -76,7 +77,13 @@ bool Server::Start(std::string* error) {
     *error = "cannot create the server's pipes";
     return false;
   }
-  if (!SqliteBackend::Prepare(options_.sqlite_path, error)) {
+  if (options_.postgres) {
+    // One connection up front, so a wrong conninfo fails the start.
+    if (!PgBackend::Connect(options_.postgres_conninfo, error)) {
+      *error = "cannot connect to PostgreSQL: " + *error;
+      return false;
+    }
+  } else if (!SqliteBackend::Prepare(options_.sqlite_path, error)) {
     *error = "cannot open database " + options_.sqlite_path + ": " + *error;
     return false;
   }
@@ -215,8 +222,13 @@ void Server::Serve(Connection* conn, Fd fd) {
 void Server::RunSession(Connection* conn, SocketStream* stream) {
   FrameWriter writer(stream);
   std::string error;
-  std::unique_ptr<Backend> backend =
-      SqliteBackend::Connect(options_.sqlite_path, kBusyTimeoutMs, &error);
+  std::unique_ptr<Backend> backend;
+  if (options_.postgres) {
+    backend = PgBackend::Connect(options_.postgres_conninfo, &error);
+    if (!backend) error = "cannot connect to PostgreSQL: " + error;
+  } else {
+    backend = SqliteBackend::Connect(options_.sqlite_path, kBusyTimeoutMs, &error);
+  }
   if (!backend) {
     writer.ResultLine(-1, error);
     writer.Flush();

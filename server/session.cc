@@ -37,12 +37,16 @@ Session::Summary Session::OpenRows(const Request& request) {
     }
     window.count = std::max<std::int64_t>(window.count, 0);
   }
-  std::unique_ptr<ResultTable> table;
-  Outcome outcome = backend_->Open(request.text, request.params, window, &table);
-  if (!outcome.ok()) return Reply(outcome, 0);
-  Summary s = Reply(outcome, static_cast<std::int64_t>(table->ColumnCount()));
-  table->Write(out_);
-  s.rows = static_cast<std::int64_t>(table->RowCount());
+  OpenReply reply(out_);
+  Outcome outcome = backend_->Open(request.text, request.params, window, &reply);
+  if (!outcome.ok() && !reply.started()) return Reply(outcome, 0);
+  Summary s;
+  s.rows = reply.rows();
+  if (!outcome.ok()) {
+    // Rows have gone out already: only a broken connection tells the client.
+    s.ok = false;
+    s.close = true;
+  }
   return s;
 }
 

@@ -15,22 +15,6 @@ namespace orv::server {
 
 namespace {
 
-// Placeholder names compare without their prefix (':', '@', '$') and
-// without regard to ASCII case, as SQL names do.
-bool SameName(std::string_view placeholder, std::string_view entry) {
-  auto strip = [](std::string_view s) {
-    if (!s.empty() && (s[0] == ':' || s[0] == '@' || s[0] == '$')) s.remove_prefix(1);
-    return s;
-  };
-  placeholder = strip(placeholder);
-  entry = strip(entry);
-  return std::equal(placeholder.begin(), placeholder.end(), entry.begin(), entry.end(),
-                    [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
-}
-
 // Statements whose changed-row count is meaningful; for the others (DDL,
 // SELECT) sqlite3_changes() still holds the count of an earlier statement.
 bool ChangesRows(sqlite3_stmt* stmt) {
@@ -197,9 +181,7 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
     if (name == nullptr || name[0] == '?') {
       if (static_cast<std::size_t>(i) <= params.size()) entry = &params[i - 1];
     } else {
-      auto it = std::find_if(params.begin(), params.end(),
-                             [name](const ParamEntry& p) { return SameName(name, p.name); });
-      if (it != params.end()) entry = &*it;
+      entry = FindParam(params, name);
     }
     std::string label = name ? std::string(name) : std::string("?").append(std::to_string(i));
     if (entry == nullptr) return Outcome::Error(-1, "no value given for parameter " + label);
@@ -212,7 +194,7 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
 }
 
 Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry>& params,
-                            RowWindow window, std::unique_ptr<ResultTable>* table) {
+                            RowWindow window, OpenReply* reply) {
   const char* tail = nullptr;
   Stmt stmt;
   if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;
@@ -273,7 +255,7 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
     }
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Error();
-  *table = std::move(result);
+  reply->Table(*result);
   return {};
 }
 

@@ -46,7 +46,7 @@ class SqliteBackend : public Backend {
   Outcome Rollback() override;
   bool InTransaction() override;
   Outcome Open(const std::string& sql, const std::vector<ParamEntry>& params, RowWindow window,
-               std::unique_ptr<ResultTable>* table) override;
+               OpenReply* reply) override;
   Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                std::int64_t* changed) override;
   Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) override;

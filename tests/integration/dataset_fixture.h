@@ -16,7 +16,9 @@ namespace orv::test {
 
 class DataSetServerTest : public SharedServerTest {
  protected:
-  DataSetServerTest() {
+  void SetUp() override {
+    SharedServerTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     rdb_.SetAddress("127.0.0.1");
     rdb_.SetPort(server_->port());
   }

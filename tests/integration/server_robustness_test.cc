@@ -237,6 +237,10 @@ TEST(ServerCommandLineTest, BadArgumentsExitWithTwo) {
   EXPECT_EQ(ExitStatus({"--request-timeout", "-1"}), 2);
   EXPECT_EQ(ExitStatus({"--slot-wait", "soon"}), 2);
   EXPECT_EQ(ExitStatus({"--frobnicate"}), 2);
+  EXPECT_EQ(ExitStatus({"--postgres"}), 2);
+  EXPECT_EQ(ExitStatus({"--sqlite", "a.db", "--postgres", ""}), 2);
+  // A PostgreSQL that cannot be reached fails the start.
+  EXPECT_EQ(ExitStatus({"--postgres", "host=127.0.0.1 port=1 connect_timeout=2"}), 1);
 }
 
 }  // namespace

@@ -9,9 +9,10 @@
 namespace orv::test {
 namespace {
 
-class ServerSessionsTest : public ServerTest {};
+class ServerSessionsTest : public OnEachBackend<ServerTest> {};
+ORV_ON_EACH_BACKEND(ServerSessionsTest);
 
-TEST_F(ServerSessionsTest, TransactionsAreSeenOnlyAfterCommit) {
+TEST_P(ServerSessionsTest, TransactionsAreSeenOnlyAfterCommit) {
   Exec("create table tx(a integer)");
   FrameClient a;
   ASSERT_TRUE(a.Connect(port()));
@@ -34,7 +35,10 @@ TEST_F(ServerSessionsTest, TransactionsAreSeenOnlyAfterCommit) {
   // second TRAN inside one is refused.
   auto commit = a.Request("COMMIT", "");
   EXPECT_LT(commit->code, 0);
-  EXPECT_NE(commit->text.find("no transaction is active"), std::string::npos) << commit->text;
+  EXPECT_NE(commit->text.find(postgres() ? "there is no transaction in progress"
+                                         : "no transaction is active"),
+            std::string::npos)
+      << commit->text;
   ASSERT_EQ(a.Request("TRAN", "")->code, 0);
   EXPECT_LT(a.Request("TRAN", "")->code, 0);
   EXPECT_EQ(a.Request("ROLLBACK", "")->code, 0);
@@ -44,7 +48,7 @@ TEST_F(ServerSessionsTest, TransactionsAreSeenOnlyAfterCommit) {
   EXPECT_TRUE(a.WaitClosed());
 }
 
-TEST_F(ServerSessionsTest, DisconnectRollsBackAndReleasesTheWriteLock) {
+TEST_P(ServerSessionsTest, DisconnectRollsBackAndReleasesTheWriteLock) {
   Exec("create table gone(a integer)");
   {
     FrameClient a;
@@ -54,10 +58,10 @@ TEST_F(ServerSessionsTest, DisconnectRollsBackAndReleasesTheWriteLock) {
   }  // vanishes without COMMIT or CLOSE
   // This writer waits for the lock the vanished transaction held, then runs.
   EXPECT_EQ(Exec("insert into gone values(2)"), 1);
-  EXPECT_EQ(Value("select group_concat(a) from gone"), "2");
+  EXPECT_EQ(Value("select a from gone"), "2");
 }
 
-TEST_F(ServerSessionsTest, ConcurrentWritersLoseNothing) {
+TEST_P(ServerSessionsTest, ConcurrentWritersLoseNothing) {
   Exec("create table many(worker integer, n integer)");
   constexpr int kWorkers = 4, kRounds = 25;
   std::atomic<int> failures{0};

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +44,10 @@ RdbServerProcess::RdbServerProcess(const std::string& binary,
     error_ = "pipe failed";
     return;
   }
-  std::vector<std::string> args = {binary, "--listen", "127.0.0.1:0", "--sqlite", db_path_};
+  std::vector<std::string> args = {binary, "--listen", "127.0.0.1:0"};
+  if (std::find(extra_args.begin(), extra_args.end(), "--postgres") == extra_args.end()) {
+    args.insert(args.end(), {"--sqlite", db_path_});
+  }
   args.insert(args.end(), extra_args.begin(), extra_args.end());
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());

@@ -16,7 +16,8 @@ namespace orv::test {
 class RdbServerProcess {
  public:
   // Starts `binary --listen 127.0.0.1:0 --sqlite <db> extra_args...`, where
-  // <db> is db_path, or <tmp>/test.db when db_path is empty.
+  // <db> is db_path, or <tmp>/test.db when db_path is empty; without the
+  // --sqlite part when extra_args choose --postgres.
   explicit RdbServerProcess(const std::string& binary, std::vector<std::string> extra_args = {},
                             const std::string& db_path = "", int start_timeout_ms = 10000);
   ~RdbServerProcess();
