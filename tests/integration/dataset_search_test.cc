@@ -18,8 +18,10 @@ using Strings = std::vector<std::string>;
 
 class DataSetSearchTest : public DataSetServerTest {
  protected:
-  static void SetUpTestSuite() {
-    DataSetServerTest::SetUpTestSuite();
+  void SetUp() override {
+    DataSetServerTest::SetUp();
+    if (IsSkipped() || HasFatalFailure() || filled_) return;
+    filled_ = true;
     Exec("create table tenk (n integer)");
     Exec("insert into tenk with recursive c(x) as (select 1 union all select x + 1 "
          "from c where x < 10000) select x from c");
@@ -56,6 +58,7 @@ class DataSetSearchTest : public DataSetServerTest {
   }
 
   Strings scrolls_;
+  static inline bool filled_ = false;
 };
 
 TEST_F(DataSetSearchTest, FilterHandlerRunsOnceAtOpenOverTheWholeResult) {
