@@ -8,8 +8,9 @@
 // numbers and converts single field values between slot texts and the
 // framework's native values. Posted inserts, edits and deletes change the
 // result stream at once and are recorded in the change log; cached updates
-// send them to the server in one transaction, or undo them. TOrvQuery and
-// TOrvTable derive from it.
+// send them to the server in one transaction, or undo them. Filtering at
+// open, Locate and key search work on the rows received, never asking the
+// server. TOrvQuery and TOrvTable derive from it.
 //
 // Owns: the result stream, the field layout, the change log, SQL,
 // Params, the result event, the reader thread, the key buffer and the blob
@@ -358,7 +359,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   bool filter_active_ = false;
   TRecordBuffer key_buffer_ = nullptr;
   bool key_active_ = false;
-  std::vector<TField*> index_fields_;  // fields owned by the dataset's field list
+  std::vector<TField*> index_fields_;  // fields of this dataset, not owned here
 };
 
 }  // namespace orv
