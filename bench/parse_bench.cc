@@ -1,5 +1,6 @@
 // Parsing a result-set reply from memory: the wire parser alone, and the
-// whole result stream (parser, row texts, lists) as the reader fills it.
+// whole result stream (parser, row texts, lists) as the reader fills it;
+// then searching the filled stream.
 // Rows of five columns (text, integer, float, date-time, text), cut into
 // frames of 4092 bytes as the server sends them.
 #include <benchmark/benchmark.h>
@@ -113,8 +114,31 @@ void BM_FillStream(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * reply.bytes);
 }
 
+// The searches over a filled stream, each for the last row, so that every
+// row is read: Locate on NAME and ID, case-insensitive (every compared
+// value is upper-cased), and the nearest key search on the numeric ID.
+void BM_Search(benchmark::State& state, bool key_search) {
+  const int rows = static_cast<int>(state.range(0));
+  MemoryOwner owner(MakeReply(rows));
+  TOrvRDBStream stream;
+  stream.SetDataSet(&owner);
+  stream.SetCols(5);
+  if (!stream.SetFieldInf(true)) state.SkipWithError("bad parse");
+  const std::string last = std::to_string(rows - 1);
+  const Variant keys = VarArrayOf({"CUSTOMER " + std::to_string((rows - 1) % 9973), last});
+  for (auto _ : state) {
+    stream.SetCurRow(-1);
+    const bool found = key_search ? stream.GotoKey(std::string(1, '\1'), VarArrayOf({last}), true)
+                                  : stream.Locate(std::string("\0\1", 2), keys, loCaseInsensitive);
+    if (!found || stream.Tell() != rows - 1) state.SkipWithError("not found");
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+
 BENCHMARK(BM_ParseReply)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillStream)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Search, Locate, false)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Search, GotoKey, true)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orv

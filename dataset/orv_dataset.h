@@ -8,8 +8,9 @@
 // numbers and converts single field values between slot texts and the
 // framework's native values. Posted inserts, edits and deletes change the
 // result stream at once and are recorded in the change log; cached updates
-// send them to the server in one transaction, or undo them. TOrvQuery and
-// TOrvTable derive from it.
+// send them to the server in one transaction, or undo them. Filtering at
+// open, Locate and key search work on the rows received, never asking the
+// server. TOrvQuery and TOrvTable derive from it.
 //
 // Owns: the result stream, the field layout, the change log, SQL,
 // Params, the result event, the reader thread, the key buffer and the blob
@@ -26,9 +27,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "dataset/change_log.h"
 #include "dataset/dataset_types.h"
@@ -129,6 +132,33 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   bool IsSequenced() override { return false; }
   void SetFiltered(bool value) override;
 
+  // Searching the rows received so far (dataset_search.cc); nothing is
+  // asked of the server. Locate moves to the first row after the active
+  // record whose key fields (names separated by ";") hold `key_values` (one
+  // value per field, a variant array from VarArrayOf); it does not wait for
+  // rows still to come. An unknown field name is shown in a stop box and
+  // gives false. Lookup and FindRecord (and so FindFirst, FindNext ...)
+  // raise EOrvDataSetException: they are not provided.
+  bool Locate(const std::string& key_fields, const Variant& key_values,
+              TLocateOptions options) override;
+  Variant Lookup(const std::string& key_fields, const Variant& key_values,
+                 const std::string& result_fields) override;
+  bool FindRecord(bool restart, bool go_forward) override;
+
+  // The key fields of the last key entry (SetKeyBuffer), in key order;
+  // emptied when the dataset closes. An index outside them ends key entry
+  // and raises EOrvDataSetException "<Name>: Field index out of range.".
+  // SetIndexField copies the value of `value` (a field of any dataset;
+  // nullptr for null) into key field `index` of the key buffer.
+  TField* GetIndexField(int index);
+  void SetIndexField(int index, TField* value);
+  int GetIndexFieldCount() const { return static_cast<int>(index_fields_.size()); }
+
+  // Key entry is the host's dsSetKey state: every change of state away from
+  // it ends the redirection of field access to the key buffer.
+  using TDataSet::DataEvent;
+  void DataEvent(TDataEvent event, intptr_t info) override;
+
   // The text with every ":name" placeholder rewritten as "@name"; adds one
   // parameter per placeholder to `list` when given (parse_sql.cc).
   static std::string ParseSQL(const std::string& text, TParams* list);
@@ -194,9 +224,23 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void CopyFromCurrentRecord(TRecordBuffer buffer);
   void FreeBlobBuffer(TRecordBuffer buffer);
   int GetRecordCount() override;
+  void ActivateFilters();
+
+  // Key buffers and key search (dataset_search.cc). SetKeyBuffer starts
+  // key entry on the fields named in `field_names` (";"-separated): the
+  // state becomes dsSetKey and field reads and writes go to the key buffer,
+  // cleared first when `clear`. Key entry ends when GotoKeyBuffer has read
+  // the key values, or when anything returns the dataset to browsing: a
+  // move, Locate, Refresh, Edit, Insert, Append, Post, Cancel, Delete,
+  // Close, another SetKeyBuffer, or an index field out of range.
+  // GotoKeyBuffer moves to the first row (by the key order of the rows)
+  // holding the key values, or with `nearest` to the first at or above
+  // them; without key fields or rows it does not move.
   void AllocKeyBuffers();
   void FreeKeyBuffers();
-  void ActivateFilters();
+  TRecordBuffer InitKeyBuffer(TRecordBuffer buffer);
+  void SetKeyBuffer(const std::string& field_names, bool clear);
+  bool GotoKeyBuffer(bool nearest);
 
   // Record editing (record_editing.cc): posts and deletes go through
   // CheckCachedUpdates, which refuses them for a query with a warning box,
@@ -256,6 +300,17 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void UndoPending();
   // Restores after a failed commit, whatever state the host is in.
   void RecoverFailedCommit();
+  // Reads a ";"-separated list of field names as GetToken does and hands
+  // each name's definition to `take`. The first name the definitions lack,
+  // or `take` refuses, is shown upper-cased in a stop box captioned
+  // `caption` and ends the walk with false.
+  bool ForEachKeyDef(const std::string& names, const std::string& caption,
+                     const std::function<bool(const TFieldDef&)>& take);
+  // Where the cursor stands after a search: on the row found (the window
+  // is fetched again around it), else still on the active record.
+  void PlaceAfterSearch(bool found);
+  void EndKeyEntry();
+  void CheckIndexField(int index);
 
   TOrvRDB* database_ = nullptr;
   TStringList sql_;
@@ -304,6 +359,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   bool filter_active_ = false;
   TRecordBuffer key_buffer_ = nullptr;
   bool key_active_ = false;
+  std::vector<TField*> index_fields_;  // fields of this dataset, not owned here
 };
 
 }  // namespace orv

@@ -61,4 +61,18 @@ void TOrvTable::SetIndex(const std::string& names, bool by_names) {
   }
 }
 
+void TOrvTable::SetKey() { SetKeyBuffer(index_field_names_, true); }
+
+void TOrvTable::EditKey() { SetKeyBuffer(index_field_names_, false); }
+
+bool TOrvTable::GotoKey() {
+  GetRecordCount();  // the search covers the whole result
+  return GotoKeyBuffer(false);
+}
+
+void TOrvTable::GotoNearest() {
+  GetRecordCount();
+  GotoKeyBuffer(true);
+}
+
 }  // namespace orv

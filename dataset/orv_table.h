@@ -7,7 +7,8 @@
 // IndexFieldNames. The rows can be edited: posts and deletes are written
 // to the table at once, or kept for CommitUpdates while CachedUpdates is
 // set (TOrvDataSet). ReadOnly refuses every change with the host's
-// read-only error before anything changes.
+// read-only error before anything changes. SetKey and GotoKey search the
+// received rows by the IndexFieldNames fields.
 //
 // Same ownership and threading as TOrvDataSet.
 #pragma once
@@ -37,6 +38,20 @@ class TOrvTable : public TOrvDataSet {
   // A changed ordering reopens an open table at once.
   void SetIndexFieldNames(const std::string& value);
   void SetIndex(const std::string& names, bool by_names);
+
+  // Key search over the fields of IndexFieldNames, the ordering the rows
+  // arrive in. SetKey starts key entry with an empty key, EditKey keeps the
+  // values entered before; the application then assigns the key fields
+  // through the usual field setters (the state is dsSetKey) and searches.
+  // GotoKey waits for the whole result, then moves to the row holding the
+  // key values and returns true, or returns false and stays; GotoNearest
+  // moves to the first row at or above them, or to the last row. Neither
+  // moves without key fields or rows. Key entry ends with the search or
+  // with anything that returns to browsing (see TOrvDataSet::SetKeyBuffer).
+  void SetKey();
+  void EditKey();
+  bool GotoKey();
+  void GotoNearest();
 
   std::string ClassName() const override { return "TOrvTable"; }
 

@@ -269,18 +269,6 @@ int TOrvDataSet::GetRecordCount() {
   return stream_->RowCount();
 }
 
-void TOrvDataSet::AllocKeyBuffers() {
-  FreeKeyBuffers();
-  key_buffer_ = static_cast<TRecordBuffer>(std::calloc(static_cast<size_t>(record_buffer_size_) + 1, 1));
-  key_active_ = false;
-}
-
-void TOrvDataSet::FreeKeyBuffers() {
-  std::free(key_buffer_);
-  key_buffer_ = nullptr;
-  key_active_ = false;
-}
-
 void TOrvDataSet::ActivateFilters() {
   WaitTerminate();
   const int32_t saved = stream_->Tell();

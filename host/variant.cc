@@ -33,6 +33,11 @@ Variant Variant::Array(std::vector<Variant> items) {
 
 Variant VarArrayOf(std::vector<Variant> items) { return Variant::Array(std::move(items)); }
 
+Variant VarArrayCreate(int count) {
+  if (count < 0) throw EVariantError("Variant array bounds error");
+  return Variant::Array(std::vector<Variant>(static_cast<size_t>(count)));
+}
+
 uint16_t Variant::VarType() const {
   static const uint16_t kTypes[] = {varEmpty, varNull,   varBoolean, varInteger,
                                     varInt64, varDouble, varString,  varDate,
@@ -55,6 +60,11 @@ const std::vector<Variant>& Variant::Items() const {
   auto* items = std::get_if<std::vector<Variant>>(&value_);
   if (items == nullptr) throw EVariantError("Variant is not an array");
   return *items;
+}
+
+int Variant::ArrayLowBound() const {
+  Items();
+  return 0;
 }
 
 int Variant::ArrayHighBound() const { return static_cast<int>(Items().size()) - 1; }

@@ -78,7 +78,9 @@ class Variant {
   bool IsNull() const { return std::holds_alternative<NullTag>(value_); }
   bool IsArray() const { return std::holds_alternative<std::vector<Variant>>(value_); }
 
-  // The last index of an array (Count - 1); raises EVariantError otherwise.
+  // An array's first index (always 0) and last index (Count - 1, so -1
+  // for an empty array); both raise EVariantError when not an array.
+  int ArrayLowBound() const;
   int ArrayHighBound() const;
   // An array's item; raises EVariantError when not an array or out of bounds.
   const Variant& operator[](int index) const;
@@ -120,7 +122,11 @@ class Variant {
   Value value_;
 };
 
+// A one-dimensional array indexed from 0, as the host's VarArrayOf builds
+// it; VarArrayCreate(count) holds `count` empty elements to be filled in.
 Variant VarArrayOf(std::vector<Variant> items);
+Variant VarArrayCreate(int count);
+inline bool VarIsArray(const Variant& v) { return v.IsArray(); }
 inline bool VarIsNull(const Variant& v) { return v.IsNull(); }
 inline bool VarIsEmpty(const Variant& v) { return v.IsEmpty(); }
 

@@ -127,7 +127,8 @@ class TOrvRDBStream : public TCompactStrings {
   template <class Done>
   void WaitForReader(Done done);
   uint8_t OwnerResultState() const;
-  std::string KeyText(const Variant& key_values, size_t index) const;
+  std::string KeyText(const Variant& key_values, size_t index, TFieldType type) const;
+  TFieldType ColumnTypeLocked(int32_t column) const;
 
   TOrvResultOwner* data_set_ = nullptr;
   TEvent* result_event_ = nullptr;

@@ -5,6 +5,7 @@
 // whole result; Locate and GotoKey look only at rows received so far.
 #include <mutex>
 
+#include "host/datetime.h"
 #include "host/forms.h"
 #include "host/sysutils.h"
 #include "resultset/dataset_exception.h"
@@ -111,8 +112,11 @@ std::string TOrvRDBStream::FieldByName(const std::string& name) {
 
 // Key values come as a variant array, element i for key column i; a single
 // value serves a single key column. Null and empty values are the empty
-// text, as a null field reads.
-std::string TOrvRDBStream::KeyText(const Variant& key_values, size_t index) const {
+// text, as a null field reads. A date or a boolean becomes the text the
+// stream stores for a column of that type (the server's 17 digits, "T" or
+// "F"), so that it can match at all; any other value is its plain text.
+std::string TOrvRDBStream::KeyText(const Variant& key_values, size_t index,
+                                   TFieldType type) const {
   const Variant* value = &key_values;
   if (key_values.IsArray()) {
     if (static_cast<int>(index) > key_values.ArrayHighBound())
@@ -124,19 +128,30 @@ std::string TOrvRDBStream::KeyText(const Variant& key_values, size_t index) cons
                                " is missing");
   }
   if (value->IsNull() || value->IsEmpty()) return std::string();
+  const uint16_t kind = value->VarType();
+  if (kind == varDate && (type == ftDate || type == ftTime || type == ftDateTime))
+    return FormatDateTime("yyyymmddhhnnsszzz", value->AsDateTime());
+  if (kind == varBoolean && type == ftBoolean) return value->AsBoolean() ? "T" : "F";
   return value->AsString();
+}
+
+TFieldType TOrvRDBStream::ColumnTypeLocked(int32_t column) const {
+  return column >= 0 && column < static_cast<int32_t>(field_list_.size())
+             ? field_list_[static_cast<size_t>(column)]->FieldType
+             : ftUnknown;
 }
 
 bool TOrvRDBStream::Locate(std::string_view key_columns, const Variant& key_values,
                            TLocateOptions options) {
   const bool partial = (options & loPartialKey) != 0;
   const bool no_case = (options & loCaseInsensitive) != 0;
+  std::lock_guard<TCriticalSection> hold(lock_);
   std::vector<std::string> keys;
   for (size_t i = 0; i < key_columns.size(); ++i) {
-    keys.push_back(KeyText(key_values, i));
+    const int32_t column = static_cast<unsigned char>(key_columns[i]);
+    keys.push_back(KeyText(key_values, i, ColumnTypeLocked(column)));
     if (no_case) keys.back() = UpperCase(keys.back());
   }
-  std::lock_guard<TCriticalSection> hold(lock_);
   const int32_t rows = row_count_.load();
   for (int32_t row = cur_row_.load() + 1; row < rows; ++row) {
     bool all = true;
@@ -166,10 +181,8 @@ bool TOrvRDBStream::GotoKey(std::string_view key_columns, const Variant& key_val
   int32_t row = 0;
   for (size_t i = 0; i < key_columns.size(); ++i) {
     const int32_t column = static_cast<unsigned char>(key_columns[i]);
-    const TFieldType type = column < static_cast<int32_t>(field_list_.size())
-                                ? field_list_[column]->FieldType
-                                : ftUnknown;
-    const std::string key = KeyText(key_values, i);
+    const TFieldType type = ColumnTypeLocked(column);
+    const std::string key = KeyText(key_values, i, type);
     const bool numeric = IsNumericType(type);
     const double key_number = numeric ? KeyNumber(key) : 0;
     for (row = start; row < rows; ++row) {

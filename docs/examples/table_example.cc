@@ -1,5 +1,6 @@
-// Editing a table: open it by name, post changes one by one, then batch
-// them as cached updates, commit or cancel them, and meet a conflict.
+// Editing a table: open it by name, find rows with Locate and a key search,
+// post changes one by one, then batch them as cached updates, commit or
+// cancel them, and meet a conflict.
 //
 //   table_example [PORT]   (an rdbserver listening on 127.0.0.1:PORT)
 #include <cstdio>
@@ -48,6 +49,26 @@ int main(int argc, char** argv) {
   table->SetIndexFieldNames("id");
   table->Open();
   if (!table->Active()) return 1;  // the reason went to the message box
+
+  // Searches work on the rows received so far and never wait for more:
+  // RecordCount waits for the whole result first. Locate moves to the first
+  // row after the active one whose fields (names separated by ";") hold the
+  // values; loCaseInsensitive and loPartialKey loosen the comparison.
+  table->RecordCount();
+  if (table->Locate("name", VarArrayOf({"NU"}), loCaseInsensitive | loPartialKey))
+    std::printf("located: %d %s\n", table->FieldByName("id")->AsInteger(),
+                table->FieldByName("name")->AsString().c_str());
+  // A key search on the IndexFieldNames fields: SetKey starts key entry
+  // (State() is dsSetKey and field writes fill the key), GotoKey searches
+  // (it waits for the whole result itself) and ends key entry. GotoNearest
+  // stops at the first row at or above the key.
+  table->SetKey();
+  table->FieldByName("id")->SetAsInteger(2);
+  if (table->GotoKey()) std::printf("key 2: %s\n", table->FieldByName("name")->AsString().c_str());
+  table->SetKey();
+  table->FieldByName("id")->SetAsInteger(0);
+  table->GotoNearest();
+  std::printf("nearest to 0: %d\n", table->FieldByName("id")->AsInteger());
 
   // Without CachedUpdates every Post and Delete reaches the server at once,
   // in a transaction of its own; a failure raises and puts the row back.

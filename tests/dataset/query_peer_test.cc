@@ -123,6 +123,29 @@ TEST_F(QueryPeerTest, AFilterRemovesEveryRowItRejectsTheFirstIncluded) {
   EXPECT_EQ(query_.FieldByName("N")->AsInteger(), 2);
 }
 
+TEST_F(QueryPeerTest, LocateSearchesTheRowsReceivedSoFarWithoutWaiting) {
+  // The server holds the rest of the result back until released.
+  peer_.Add(PeerScript()
+                .ReadFrames(1)
+                .WriteFrame("1;OK")
+                .WriteFrame(Column(18, "S", 4) + Value("a") + Value("b"))
+                .Hold()
+                .WriteFrame(Value("c") + "EOF;")
+                .ReadFrames(1));
+  query_.SQL()->Add("select S from T");
+  query_.Open();
+  ASSERT_TRUE(query_.Active()) << log_.Texts();
+  query_.Next();
+  ASSERT_EQ(query_.FieldByName("S")->AsString(), "b");
+  EXPECT_FALSE(query_.Locate("S", VarArrayOf({"c"}), loNone));
+  EXPECT_EQ(query_.ResultStream()->RowCount(), 2);
+  EXPECT_NE(query_.ResultState(), kResultComplete);
+  peer_.Release();
+  EXPECT_EQ(query_.RecordCount(), 3);  // waits for the whole result
+  EXPECT_TRUE(query_.Locate("S", VarArrayOf({"c"}), loNone));
+  EXPECT_EQ(query_.FieldByName("S")->AsString(), "c");
+}
+
 TEST_F(QueryPeerTest, PagedOpenExecAndRowsAffected) {
   peer_.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + "EOF;", 1));
   peer_.Add(PeerScript().ReadFrames(1).WriteFrame("3;OK").ReadFrames(1));

@@ -22,7 +22,25 @@ TEST(Variant, KindsAndTypeCodes) {
   a[0] = 10;
   EXPECT_EQ(a[0].AsInteger(), 10);
   EXPECT_THROW(a[3], EVariantError);
+  EXPECT_THROW(a[-1], EVariantError);
   EXPECT_THROW(Variant(1).ArrayHighBound(), EVariantError);
+  EXPECT_THROW(Variant(1).ArrayLowBound(), EVariantError);
+}
+
+TEST(Variant, ArraysAreValuesFilledByIndex) {
+  Variant keys = VarArrayCreate(2);
+  ASSERT_TRUE(VarIsArray(keys));
+  EXPECT_EQ(keys.ArrayLowBound(), 0);
+  EXPECT_EQ(keys.ArrayHighBound(), 1);
+  EXPECT_TRUE(keys[1].IsEmpty());
+  keys[1] = "b";
+  const Variant copy = keys;
+  keys[1] = VarArrayOf({1});  // an element may itself be an array
+  EXPECT_EQ(copy[1].AsString(), "b");
+  EXPECT_EQ(keys[1][0].AsInteger(), 1);
+  EXPECT_EQ(VarArrayCreate(0).ArrayHighBound(), -1);
+  EXPECT_THROW(VarArrayCreate(-1), EVariantError);
+  EXPECT_FALSE(VarIsArray(Variant("a")));
 }
 
 TEST(Variant, ToString) {

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "fake_owner.h"
+#include "host/datetime.h"
 #include "resultset/dataset_exception.h"
 
 namespace orv {
@@ -127,6 +128,29 @@ TEST(StreamSearch, GotoKeyNearestOnNumbersAndTexts) {
   EXPECT_EQ(two.stream.Tell(), 0);
   EXPECT_TRUE(two.stream.GotoKey(kName + kN, VarArrayOf({Variant("b"), Variant(2)}), true));
   EXPECT_EQ(two.stream.Tell(), 3);
+}
+
+TEST(StreamSearch, DateAndBooleanKeysMatchTheStoredText) {
+  FakeOwner owner;  // B (bit) and D (date-time), as the server sends them
+  owner.Push("11;B;1;0;12;D;17;0;1;T;17;20010220000000000;1;F;17;20010330123456789;EOF;");
+  ASSERT_TRUE(owner.Read(2));
+  TOrvRDBStream& s = owner.stream;
+  const std::string kB(1, '\0');
+  const std::string kD(1, '\1');
+  const TDateTime later = EncodeDate(2001, 3, 30) + EncodeTime(12, 34, 56, 789);
+  EXPECT_TRUE(s.Locate(kB, Key(false), loNone));
+  EXPECT_EQ(s.Tell(), 1);
+  s.SetCurRow(-1);
+  EXPECT_TRUE(s.Locate(kD, Key(Variant::FromDateTime(later)), loNone));
+  EXPECT_EQ(s.Tell(), 1);
+  EXPECT_TRUE(s.GotoKey(kD, Key(Variant::FromDateTime(EncodeDate(2001, 2, 20))), false));
+  EXPECT_EQ(s.Tell(), 0);
+  EXPECT_TRUE(s.GotoKey(kD, Key(Variant::FromDateTime(EncodeDate(2001, 3, 1))), true));
+  EXPECT_EQ(s.Tell(), 1);
+  // A text key stays the text it is: the stored form matches, others not.
+  s.SetCurRow(-1);
+  EXPECT_TRUE(s.Locate(kB, Key("T"), loNone));
+  EXPECT_FALSE(s.Locate(kD, Key("2001-03-30"), loNone));
 }
 
 TEST(StreamNavigation, NextWaitsForARowStillToCome) {
