@@ -11,7 +11,7 @@ namespace orv {
 
 // Whether an open fetches the whole result (All) or one part of it (Page:
 // QueryRow rows from QueryStartRow on, sent as OPENPART).
-enum TZozudQueryMode : uint8_t { All, Page };
+enum class TZozudQueryMode : uint8_t { All, Page };
 
 // Declared progress notifications; the package itself sends none.
 enum TDisplayType : uint8_t { dtPreparing, dtProcessing, dtFinished };

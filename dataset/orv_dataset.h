@@ -337,7 +337,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   std::atomic<bool> result_incomplete_{false};
   int rows_affected_ = -1;
 
-  TZozudQueryMode query_mode_ = All;
+  TZozudQueryMode query_mode_ = TZozudQueryMode::All;
   int32_t query_start_row_ = 0;
   int32_t query_row_ = 0;
   bool hide_rowid_ = false;
@@ -352,7 +352,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   int32_t bookmark_flag_offset_ = 0;
   int32_t bookmark_offset_ = 0;
   bool cursor_open_ = false;
-  int32_t record_position_ = -1;
+  int32_t record_position_ = kBeforeFirstRow;
 
   // Blob values the record buffers refer to, kept until close.
   TBlobValueTable blob_table_;

@@ -41,7 +41,7 @@ void TOrvQuery::SetQueryPart(int32_t start_row, int32_t row_count) {
   SetQueryStartRow(start_row);
   SetQueryRow(row_count);
   SetSQLKind(skOpen);
-  SetZozudQueryMode(Page);
+  SetZozudQueryMode(TZozudQueryMode::Page);
 }
 
 }  // namespace orv

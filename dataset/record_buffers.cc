@@ -6,8 +6,8 @@
 // a 4-byte bookmark holding the result-stream row number. All sizes and
 // offsets are 32 bits wide, so no row width can wrap them.
 //
-// The record position is -1 before the first row, -2 after the last, else
-// the row last fetched. The result stream may still be growing on the
+// The record position is kBeforeFirstRow, kAfterLastRow, or the row last
+// fetched. The result stream may still be growing on the
 // reader thread: the stream's First and Next wait for rows not yet
 // received, and Last for the whole result.
 #include <cassert>
@@ -50,7 +50,7 @@ void TOrvDataSet::InternalInitFieldDefs() {
 
 void TOrvDataSet::InternalOpen() {
   stream_->First();
-  record_position_ = -1;
+  record_position_ = kBeforeFirstRow;
   cursor_open_ = true;
   InternalInitFieldDefs();
   if (DefaultFields()) CreateFields();
@@ -83,13 +83,13 @@ void TOrvDataSet::InternalClose() {
 void TOrvDataSet::InternalFirst() {
   if (!Active()) return;
   stream_->First();
-  record_position_ = -1;
+  record_position_ = kBeforeFirstRow;
 }
 
 void TOrvDataSet::InternalLast() {
   if (!Active()) return;
   stream_->Last();
-  record_position_ = -2;
+  record_position_ = kAfterLastRow;
   CheckResultComplete();
 }
 
@@ -99,29 +99,29 @@ TGetResult TOrvDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
     result = grEOF;
   } else if (mode == gmCurrent) {
     const int32_t cur = stream_->Tell();
-    if (cur == -1 || cur == -2) result = grError;
+    if (cur == kBeforeFirstRow || cur == kAfterLastRow) result = grError;
     else record_position_ = cur;
   } else if (mode == gmNext) {
-    if (record_position_ == -2) {
+    if (record_position_ == kAfterLastRow) {
       result = grEOF;
     } else {
-      if (record_position_ != -1) stream_->Next();
+      if (record_position_ != kBeforeFirstRow) stream_->Next();
       if (stream_->Eof()) {
-        record_position_ = -2;
-        stream_->SetCurRow(-2);
+        record_position_ = kAfterLastRow;
+        stream_->SetCurRow(kAfterLastRow);
         result = grEOF;
       } else {
         record_position_ = stream_->Tell();
       }
     }
   } else if (mode == gmPrior) {
-    if (record_position_ == -1) {
+    if (record_position_ == kBeforeFirstRow) {
       result = grBOF;
     } else {
-      if (record_position_ != -2) stream_->Prior();
+      if (record_position_ != kAfterLastRow) stream_->Prior();
       if (stream_->Bof()) {
-        record_position_ = -1;
-        stream_->SetCurRow(-1);
+        record_position_ = kBeforeFirstRow;
+        stream_->SetCurRow(kBeforeFirstRow);
         result = grBOF;
       } else {
         record_position_ = stream_->Tell();
@@ -231,9 +231,9 @@ void TOrvDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
 void TOrvDataSet::InternalGotoBookmark(const void* bookmark) {
   const int32_t v = ReadInt32(static_cast<const char*>(bookmark));
   record_position_ = v;
-  if (v == -1) {
+  if (v == kBeforeFirstRow) {
     stream_->First();
-  } else if (v == -2) {
+  } else if (v == kAfterLastRow) {
     stream_->Last();
     stream_->Next();
   } else if (v >= 0 && v <= stream_->RowCount()) {

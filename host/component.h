@@ -46,7 +46,8 @@ class EComponentError : public Exception {
   using Exception::Exception;
 };
 
-enum TOperation { opInsert, opRemove };
+enum class TOperation : uint8_t { opInsert, opRemove };
+using enum TOperation;
 
 enum TComponentStateFlag : uint8_t {
   csLoading = 1 << 0,     // being loaded; Loaded() has not run yet

@@ -60,9 +60,14 @@ inline constexpr const char* sFrameHeaderError =
 inline constexpr const char* sReplyBrokenOff =
     "The result is incomplete: the server sent an empty frame inside its reply";
 
-enum TServerType : uint8_t { svUNIX, svNTServer };
-enum TDatabaseType : uint8_t { dtOracle, dtSybase };
-enum TWaitType { wtRead, wtWrite };
+// Scoped, so that values of two enumerations never compare or convert to
+// each other or to numbers; the values keep their prefixed names unqualified.
+enum class TServerType : uint8_t { svUNIX, svNTServer };
+enum class TDatabaseType : uint8_t { dtOracle, dtSybase };
+enum class TWaitType : uint8_t { wtRead, wtWrite };
+using enum TServerType;
+using enum TDatabaseType;
+using enum TWaitType;
 
 // What the connection needs of a dataset bound to it: when the connection
 // goes away it closes every bound dataset that is open.

@@ -264,7 +264,7 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
 void TOrvRDBStream::ClearFieldInf() {
   std::lock_guard<TCriticalSection> hold(lock_);
   ClearListsLocked();
-  cur_row_.store(-1);
+  cur_row_.store(kBeforeFirstRow);
   row_width_.store(0);
   cols_ = 0;
   row_count_.store(0);

@@ -43,6 +43,11 @@ namespace orv {
 
 enum TSeekState : uint8_t { ssBof, ssMid, ssEof };
 
+// The cursor marks: the stream's CurRow and a dataset's record position are
+// a row number (0-based) or one of these.
+inline constexpr int32_t kBeforeFirstRow = -1;
+inline constexpr int32_t kAfterLastRow = -2;
+
 class TOrvRDBStream : public TCompactStrings {
  public:
   TOrvRDBStream();
@@ -64,7 +69,8 @@ class TOrvRDBStream : public TCompactStrings {
   // reply was read to a clean end. Receive and protocol errors are shown to
   // the user in a message box and give false; rows read before stay.
   bool SetFieldInf(bool read_fields);
-  // Empties the stream: lists, column descriptions, counts, CurRow -1.
+  // Empties the stream: lists, column descriptions, counts; CurRow before
+  // the first row.
   void ClearFieldInf();
   void SetCols(int32_t cols) { cols_ = cols; }
   int32_t Cols() const { return cols_; }
@@ -142,7 +148,7 @@ class TOrvRDBStream : public TCompactStrings {
   int32_t cols_ = 0;
   std::atomic<int32_t> row_width_{0};
   std::atomic<int32_t> row_count_{0};
-  std::atomic<int32_t> cur_row_{-1};
+  std::atomic<int32_t> cur_row_{kBeforeFirstRow};
   std::atomic<int32_t> end_row_count_{0};
   std::atomic<bool> end_seen_{false};
   TSeekState seek_state_ = ssBof;  // application thread only

@@ -88,7 +88,7 @@ void TOrvRDBStream::Next() {
 }
 
 std::string TOrvRDBStream::Fields(int32_t index) {
-  if (row_count_.load() <= 0 || cur_row_.load() == -1) return std::string();
+  if (row_count_.load() <= 0 || cur_row_.load() == kBeforeFirstRow) return std::string();
   if (index < 0 || index >= FieldCount())
     throw EOrvDataSetException(std::to_string(index) + " field not found...");
   try {
