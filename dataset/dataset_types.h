@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
-#include "resultset/result_owner.h"
+#include "../resultset/result_owner.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Whether an open fetches the whole result (All) or one part of it (Page:
@@ -34,3 +35,4 @@ inline constexpr const char* sMultipleRecords =
     "Multiple records found, but only one was expected.";
 
 }  // namespace orv
+#pragma GCC visibility pop

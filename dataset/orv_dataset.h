@@ -33,20 +33,21 @@
 #include <unordered_map>
 #include <vector>
 
-#include "dataset/change_log.h"
-#include "dataset/dataset_types.h"
-#include "host/blobslot.h"
-#include "host/dataset.h"
-#include "host/params.h"
-#include "host/strings.h"
-#include "host/syncobjs.h"
-#include "rdb/orv_rdb.h"
-#include "resultset/compact_strings.h"
-#include "resultset/dataset_exception.h"
-#include "resultset/field_inf.h"
-#include "resultset/rdb_stream.h"
-#include "resultset/result_owner.h"
+#include "change_log.h"
+#include "dataset_types.h"
+#include "../host/blobslot.h"
+#include "../host/dataset.h"
+#include "../host/params.h"
+#include "../host/strings.h"
+#include "../host/syncobjs.h"
+#include "../rdb/orv_rdb.h"
+#include "../resultset/compact_strings.h"
+#include "../resultset/dataset_exception.h"
+#include "../resultset/field_inf.h"
+#include "../resultset/rdb_stream.h"
+#include "../resultset/result_owner.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataResultThread;
@@ -366,3 +367,4 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -15,8 +15,9 @@
 
 #include <string>
 
-#include "dataset/orv_dataset.h"
+#include "orv_dataset.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TOrvTable : public TOrvDataSet {
@@ -61,3 +62,4 @@ class TOrvTable : public TOrvDataSet {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

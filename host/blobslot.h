@@ -28,6 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 constexpr int kBlobSlotSize = 9;
@@ -73,3 +74,4 @@ class TBlobValueTable {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -35,9 +35,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/exceptions.h"
-#include "host/persistent.h"
+#include "exceptions.h"
+#include "persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // A component was misnamed or its owned list misused.
@@ -155,3 +156,4 @@ class TComponent : public TPersistent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

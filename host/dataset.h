@@ -24,13 +24,14 @@
 #include <string>
 #include <vector>
 
-#include "host/component.h"
-#include "host/db.h"
-#include "host/fielddefs.h"
-#include "host/fields.h"
-#include "host/streams.h"
-#include "host/variant.h"
+#include "component.h"
+#include "db.h"
+#include "fielddefs.h"
+#include "fields.h"
+#include "streams.h"
+#include "variant.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataSource;
@@ -273,3 +274,4 @@ class TDataSet : public TComponent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

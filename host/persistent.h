@@ -10,6 +10,7 @@
 
 #include <string>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // The common base of every object a host list can carry beside its strings.
@@ -37,3 +38,4 @@ class TPersistent : public TObject {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

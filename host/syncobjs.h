@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <mutex>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // The time-out that means "wait without limit".
@@ -87,3 +88,4 @@ class TAutoResetEvent : public TEvent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -29,12 +29,13 @@
 #include <string>
 #include <vector>
 
-#include "host/component.h"
-#include "host/exceptions.h"
-#include "host/strings.h"
-#include "host/syncobjs.h"
-#include "socket/zozud_socket.h"
+#include "../host/component.h"
+#include "../host/exceptions.h"
+#include "../host/strings.h"
+#include "../host/syncobjs.h"
+#include "../socket/zozud_socket.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Every failure of the connection and of the protocol.
@@ -203,3 +204,4 @@ class TOrvRDB : public TComponent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

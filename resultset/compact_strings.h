@@ -22,8 +22,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/persistent.h"
+#include "../host/persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TCompactStrings : public TPersistent {
@@ -81,3 +82,4 @@ class TCompactStrings : public TPersistent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

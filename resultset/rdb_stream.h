@@ -32,13 +32,14 @@
 #include <string_view>
 #include <vector>
 
-#include "host/db.h"
-#include "host/syncobjs.h"
-#include "host/variant.h"
-#include "resultset/compact_strings.h"
-#include "resultset/field_inf.h"
-#include "resultset/result_owner.h"
+#include "../host/db.h"
+#include "../host/syncobjs.h"
+#include "../host/variant.h"
+#include "compact_strings.h"
+#include "field_inf.h"
+#include "result_owner.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 enum TSeekState : uint8_t { ssBof, ssMid, ssEof };
@@ -164,3 +165,4 @@ int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 void AppendKeyColumn(std::string& key_columns, int32_t column);
 
 }  // namespace orv
+#pragma GCC visibility pop

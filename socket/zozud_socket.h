@@ -24,10 +24,11 @@
 #include <memory>
 #include <string>
 
-#include "host/exceptions.h"
-#include "host/persistent.h"
-#include "host/syncobjs.h"
+#include "../host/exceptions.h"
+#include "../host/persistent.h"
+#include "../host/syncobjs.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TStream;
@@ -181,3 +182,4 @@ class TZozudSocket : public TObject {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop
