@@ -316,5 +316,28 @@ TEST(QueryLifetime, TheConnectionMayGoFirstWhileRowsArrive) {
   EXPECT_EQ(log.Count(), 0u) << log.Texts();
 }
 
+// A query being deleted closes without its close events: the handlers may
+// refer to what the owner has already destroyed.
+TEST(QueryLifetime, DeletingAnActiveQueryFiresNoCloseEvents) {
+  ScriptedPeer peer;
+  MessageLog log;
+  for (int i = 0; i < 2; ++i) peer.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + "EOF;", 1));
+  TOrvRDB rdb(nullptr);
+  rdb.SetAddress("127.0.0.1");
+  rdb.SetPort(peer.Port());
+  auto query = std::make_unique<TOrvQuery>(nullptr);
+  int events = 0;
+  query->BeforeClose = query->AfterClose = [&](TDataSet*) { ++events; };
+  query->SetDatabase(&rdb);
+  query->SQL()->Add("select N from T");
+  query->Open();
+  query->Close();
+  EXPECT_EQ(events, 2);
+  query->Open();
+  ASSERT_TRUE(query->Active()) << log.Texts();
+  query.reset();
+  EXPECT_EQ(events, 2);
+}
+
 }  // namespace
 }  // namespace orv
