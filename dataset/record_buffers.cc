@@ -139,7 +139,9 @@ TGetResult TOrvDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
     return grOK;
   }
   InternalInitRecord(buffer);
-  if (result == grEOF && mode == gmNext) CheckResultComplete();
+  // Only a move the application asked for may run into the end of what was
+  // received; filling the rest of a window there is no error.
+  if (result == grEOF && mode == gmNext && !FillingWindow()) CheckResultComplete();
   return result;
 }
 

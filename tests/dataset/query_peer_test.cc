@@ -7,6 +7,7 @@
 
 #include "dataset/message_log.h"
 #include "dataset/orv_query.h"
+#include "host/datasource.h"
 #include "rdb/orv_rdb.h"
 #include "tests/support/scripted_peer.h"
 
@@ -243,6 +244,19 @@ TEST_F(QueryPeerTest, AReaderThatFailsLeavesAVisiblyIncompleteResult) {
   EXPECT_THROW(query_.Next(), EOrvDataSetException);
   EXPECT_TRUE(query_.ResultIncomplete());
   EXPECT_THROW(query_.RecordCount(), EOrvDataSetException);
+  // A window wider than the rows received fills without complaint; only a
+  // move past the last received row raises.
+  TDataSource source(nullptr);
+  source.SetDataSet(&query_);
+  TDataLink link;
+  link.SetBufferCount(10);
+  link.SetDataSource(&source);
+  query_.First();
+  query_.Refresh();
+  EXPECT_EQ(link.RecordCount(), 2);
+  query_.Next();
+  EXPECT_EQ(query_.FieldByName("N")->AsInteger(), 2);
+  EXPECT_THROW(query_.Next(), EOrvDataSetException);
   EXPECT_EQ(log_.Count(), 1u);
   query_.Close();
 }
