@@ -28,7 +28,6 @@ inline constexpr const char* sNoDatabase = "No RDB connection is assigned to the
 inline constexpr const char* sIncomplete =
     "The result is incomplete: reading rows from the server failed";
 inline constexpr const char* sValueTooLong = "Value too long for field '%s'";
-inline constexpr const char* sRowTooWide = "The result row is too wide to be held";
 inline constexpr const char* sNoReader = "Cannot start the thread that reads the result set";
 inline constexpr const char* sRecordChanged = "Record not found or changed by another user.";
 inline constexpr const char* sMultipleRecords =

@@ -291,7 +291,6 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // Raises the host's error unless `field` may be written in this state:
   // SetFieldData and the blob streams that write share it.
   void CheckFieldWritable(const TField* field) const;
-  bool RowFits(int32_t size) const;
   // Refuses any change while the host's read-only flag is set.
   void CheckModifiable() const;
   // One row of the stream, one item per list.
