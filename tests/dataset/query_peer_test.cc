@@ -171,6 +171,22 @@ TEST_F(QueryPeerTest, PagedOpenExecAndRowsAffected) {
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
+// SetQueryPart only records the part: SetActive(true) fetches it, Open()
+// resets the mode and fetches the whole result.
+TEST_F(QueryPeerTest, AQueryPartIsFetchedBySetActiveNotByOpen) {
+  for (int i = 0; i < 2; ++i) peer_.Add(OpenReply(1, Column(8, "N", 11) + "EOF;", 1));
+  query_.SQL()->Add("select N from T");
+  query_.SetQueryPart(11, 5);
+  query_.SetActive(true);
+  query_.Close();
+  query_.SetQueryPart(11, 5);
+  query_.Open();
+  query_.Close();
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(peer_.WaitEnded(i));
+  EXPECT_EQ(peer_.Received(0), Frame("OPENPART;11;5;0;\nselect N from T\r\n") + kClose);
+  EXPECT_EQ(peer_.Received(1), Frame("OPEN;;;0;\nselect N from T\r\n") + kClose);
+}
+
 TEST_F(QueryPeerTest, FailedRequestsGoToTheErrorBoxAndLeaveTheQueryClosed) {
   peer_.Add(PeerScript().ReadFrames(1).WriteFrame("-1;no such table: X").ReadFrames(1));
   peer_.Add(PeerScript().ReadFrames(1).WriteFrame("garbage").ReadFrames(1));
