@@ -1,8 +1,9 @@
 // TOrvTable editing on PostgreSQL: the row address stands for the primary
-// key (or the ctid of a table without one), so a row can be posted to again
-// and again; rows inserted in the session, and rows whose ctid moved, are
-// found by their values, which match whatever the type, NULLs and blanks
-// included, while untouched columns stay exactly as stored.
+// key (a row of its columns for a key of several, the ctid of a table
+// without one), so a row can be posted to again and again; rows inserted in
+// the session, and rows whose ctid moved, are found by their values, which
+// match whatever the type, NULLs and blanks included, while untouched
+// columns stay exactly as stored.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,12 +46,14 @@ class PostgresTableEditTest : public DataSetServerTest {
 
 TEST_F(PostgresTableEditTest, RowsArePostedToAgainAndAgain) {
   for (const char* ddl : {"create table keyed (id integer primary key, item varchar(10))",
-                          "create table loose (id integer, item varchar(10))"}) {
+                          "create table loose (id integer, item varchar(10))",
+                          "create table paired (id integer, item varchar(10), n integer "
+                          "default 0, primary key (id, n))"}) {
     Exec(ddl);
   }
-  for (const char* table : {"keyed", "loose"}) {
+  for (const char* table : {"keyed", "loose", "paired"}) {
     SCOPED_TRACE(table);
-    Exec(std::string("insert into ") + table + " values (1, 'a'), (2, 'b')");
+    Exec(std::string("insert into ") + table + " (id, item) values (1, 'a'), (2, 'b')");
     TOrvTable t(nullptr);
     OpenTable(t, table);
     // Two successive posts to one row: the second carries the address the
@@ -65,6 +68,7 @@ TEST_F(PostgresTableEditTest, RowsArePostedToAgainAndAgain) {
     t.Append();
     t.FieldByName("id")->SetAsInteger(3);
     t.FieldByName("item")->SetAsString("c");
+    if (TField* n = t.FindField("n")) n->SetAsInteger(0);
     t.Post();
     t.Edit();
     t.FieldByName("item")->SetAsString("c1");
@@ -84,6 +88,10 @@ TEST_F(PostgresTableEditTest, RowsArePostedToAgainAndAgain) {
   EXPECT_EQ(q.Fields()->GetField(2)->FieldName(), "ROWID");
   EXPECT_EQ(q.Fields()->GetField(2)->DataType(), ftString);
   EXPECT_EQ(q.Fields()->GetField(2)->AsString(), "1");
+  q.Close();
+  q.SQL()->SetText("select paired.*, ROWID from paired order by id");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("ROWID")->AsString(), "(1,0)");
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
