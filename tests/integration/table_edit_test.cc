@@ -291,11 +291,10 @@ TEST_F(TableEditTest, AWideTableWithLongNamesCommits) {
     layout.push_back(std::make_unique<TFieldInf>(TFieldInf{0, name, ftString}));
   }
   layout.push_back(std::make_unique<TFieldInf>(TFieldInf{0, "ROWID", ftString}));
-  // The table's name makes the UPDATE's message a whole number of frames
-  // long (the first name at which the size, padded or not, leaves at most
-  // one byte over), so it travels with a blank of padding; the server must
-  // still see a generated statement, or the NULL and the blanks would not
-  // match.
+  // The table's name, which stands once in the UPDATE, makes the UPDATE's
+  // message a whole number of frames long, so it travels with a blank of
+  // padding; the server must still see a generated statement, or the NULL
+  // and the blanks would not match.
   std::string table = "wide";
   auto update_size = [&] {
     return BuildCommandMessage(skExec, orv::All, 0, 0,
@@ -303,7 +302,7 @@ TEST_F(TableEditTest, AWideTableWithLongNamesCommits) {
                                ChangeStatementText(TChangeKind::ckUpdate, table, layout, dtOracle))
         .size();
   };
-  while (update_size() % kMaxFramePayload > 1) table += '_';
+  table += std::string(kMaxFramePayload - update_size() % kMaxFramePayload, '_');
   ASSERT_EQ(update_size() % kMaxFramePayload, 1u);
   Exec("create table " + table + " (" + columns + ")");
   Exec("insert into " + table + " values (" + values + ")");
