@@ -241,7 +241,8 @@ bool AddStep(std::string_view text, const ProcDefinition& def, std::vector<ProcS
   }
   ProcStep step;
   Scanner scan(text);
-  if (Upper(scan.Word()) == "SET" && scan.Take(':')) {
+  // Sybase-style clients send their statements with '@' for ':'.
+  if (Upper(scan.Word()) == "SET" && (scan.Take(':') || scan.Take('@'))) {
     std::string_view rest = text.substr(3);
     const std::size_t equals = rest.find('=');
     if (equals == std::string_view::npos || Trim(rest.substr(equals + 1)) == ";" ||
@@ -257,7 +258,8 @@ bool AddStep(std::string_view text, const ProcDefinition& def, std::vector<ProcS
       list.remove_prefix(comma + 1);
     }
     for (std::string_view name : names) {
-      const int index = name.size() > 1 && name[0] == ':' ? ParamIndex(def, name) : -1;
+      const bool placeholder = name.size() > 1 && (name[0] == ':' || name[0] == '@');
+      const int index = placeholder ? ParamIndex(def, name) : -1;
       if (index < 0) {
         *error = "procedure " + def.name + ": SET " + std::string(name) + " names no parameter";
         return false;

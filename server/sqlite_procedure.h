@@ -21,7 +21,9 @@
 // The body is SQLite statements ended by ';' (a trigger's BEGIN ... END;
 // included: statements are cut where SQLite's own sqlite3_complete() says
 // one ends), run in order in one transaction. They refer to the parameters
-// as :name, bound as values, never as text. One statement is not SQLite's:
+// as :name (or @name, as Sybase-style clients send it), bound as values,
+// never as text. A statement that begins, ends or releases a transaction
+// or savepoint is refused. One statement is not SQLite's:
 //   SET :a, :b = SELECT ...
 // runs the SELECT (any statement that gives as many columns as there are
 // targets) and assigns its first row's values to the OUT, INOUT or RESULT

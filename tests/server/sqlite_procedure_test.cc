@@ -14,7 +14,7 @@ TEST(SqliteProcedureTest, ReadsParametersAndCutsTheBodyWhereSqliteWould) {
       "create procedure Main.P (result r integer, a varchar(12), in out b double precision,\n"
       "  out c numeric(10,2), inout d datetime) as begin\n"
       "  create trigger tr after insert on t begin update t set n = 1; end;\n"
-      "  SET :c, :b = select 'x;y', :a;\n"
+      "  SET :c, @b = select 'x;y', :a;\n"
       "  select 1\n"
       "end;\r\n",
       &ddl, &error))
