@@ -25,21 +25,22 @@ namespace {
 
 constexpr unsigned kVoidOid = 2278;
 
+// One row per argument (one with empty argument columns for none) of every
+// procedure or function the name can mean, nearest in the search path first.
 constexpr const char* kFindProc =
     "SELECT quote_ident(n.nspname) || '.' || quote_ident(p.proname), p.prokind, p.proretset, "
-    "p.prorettype, coalesce(array_position(current_schemas(true), n.nspname)::text, ''), p.oid "
-    "FROM pg_catalog.pg_proc p JOIN pg_catalog.pg_namespace n ON n.oid = p.pronamespace, "
-    "parse_ident($1) AS id(parts) "
+    "p.prorettype, coalesce(array_position(current_schemas(true), n.nspname)::text, ''), p.oid, "
+    "coalesce(p.proargnames[a.k], ''), coalesce(p.proargmodes[a.k]::text, 'i'), "
+    "coalesce(a.t::text, '') "
+    "FROM pg_catalog.pg_proc p JOIN pg_catalog.pg_namespace n ON n.oid = p.pronamespace "
+    "CROSS JOIN parse_ident($1) AS id(parts) "
+    "LEFT JOIN LATERAL unnest(coalesce(p.proallargtypes, p.proargtypes::oid[])) "
+    "WITH ORDINALITY AS a(t, k) ON true "
     "WHERE p.prokind IN ('f', 'p') AND p.proname = parts[cardinality(parts)] AND "
     "CASE cardinality(parts) WHEN 1 THEN n.nspname = ANY (current_schemas(true)) "
     "WHEN 2 THEN n.nspname = parts[1] ELSE false END "
-    "ORDER BY array_position(current_schemas(true), n.nspname)";
-
-constexpr const char* kProcArgs =
-    "SELECT coalesce(p.proargnames[a.k], ''), coalesce(p.proargmodes[a.k]::text, 'i'), a.t "
-    "FROM pg_catalog.pg_proc p, "
-    "unnest(coalesce(p.proallargtypes, p.proargtypes::oid[])) WITH ORDINALITY AS a(t, k) "
-    "WHERE p.oid = $1 ORDER BY a.k";
+    "ORDER BY array_position(current_schemas(true), n.nspname), p.oid, a.k";
+enum FindColumn { kQualified, kKind, kRetSet, kRetType, kPosition, kOid, kArgName, kArgMode, kArgType };
 
 // Schemas of PostgreSQL itself; their objects are not the database's.
 #define ORV_USER_SCHEMA \
@@ -85,21 +86,28 @@ Outcome PgBackend::FindProc(const std::string& name, PgProc* proc, bool* found) 
   if (Outcome o = Query(kFindProc, {name}, &rows); !o.ok()) return o;
   *found = !rows.empty();
   if (rows.empty()) return {};
-  if (rows.size() > 1 && rows[1][4] == rows[0][4]) {
-    return Outcome::Error(-1, rows[0][0] + " has " + std::to_string(rows.size()) +
+  const std::vector<std::string> first = rows[0];
+  std::size_t forms = 1;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    if (rows[r][kPosition] != first[kPosition]) break;
+    if (rows[r][kOid] != rows[r - 1][kOid]) ++forms;
+  }
+  if (forms > 1) {
+    return Outcome::Error(-1, first[kQualified] + " has " + std::to_string(forms) +
                                   " forms; rdbserver calls only procedures and functions of "
                                   "one form (give the others another name)");
   }
-  const std::vector<std::string> found_row = rows[0];
-  proc->qualified = found_row[0];
-  proc->procedure = found_row[1] == "p";
-  proc->returns_set = found_row[2] == "t";
-  if (Outcome o = Query(kProcArgs, {found_row[5]}, &rows); !o.ok()) return o;
+  proc->qualified = first[kQualified];
+  proc->procedure = first[kKind] == "p";
+  proc->returns_set = first[kRetSet] == "t";
+  std::erase_if(rows, [&](const std::vector<std::string>& row) {
+    return row[kOid] != first[kOid] || row[kArgType].empty();
+  });
   bool outputs = false;
   for (std::size_t k = 0; k < rows.size(); ++k) {
-    const std::string& mode = rows[k][1];
+    const std::string& mode = rows[k][kArgMode];
     ProcParam param;
-    param.name = rows[k][0].empty() ? "arg" + std::to_string(k + 1) : rows[k][0];
+    param.name = rows[k][kArgName].empty() ? "arg" + std::to_string(k + 1) : rows[k][kArgName];
     if (mode == "o" || mode == "t") {
       if (proc->returns_set) continue;
       param.direction = ProcDirection::kOut;
@@ -107,14 +115,14 @@ Outcome PgBackend::FindProc(const std::string& name, PgProc* proc, bool* found) 
       param.direction = proc->returns_set ? ProcDirection::kIn : ProcDirection::kInOut;
     }
     outputs = outputs || param.direction != ProcDirection::kIn;
-    const PgColumnType type = PgType(Oid(rows[k][2]), -1);
+    const PgColumnType type = PgType(Oid(rows[k][kArgType]), -1);
     param.type_code = type.type_code;
     param.length = type.natural;
     proc->params.push_back(std::move(param));
-    proc->types.push_back(Oid(rows[k][2]));
+    proc->types.push_back(Oid(rows[k][kArgType]));
     proc->variadic.push_back(mode == "v");
   }
-  const unsigned returns = Oid(found_row[3]);
+  const unsigned returns = Oid(first[kRetType]);
   if (!proc->procedure && !proc->returns_set && !outputs && returns != kVoidOid) {
     const PgColumnType type = PgType(returns, -1);
     proc->params.insert(proc->params.begin(),
