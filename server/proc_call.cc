@@ -162,7 +162,13 @@ bool BindCall(const ProcCall& call, const std::string& procedure,
     }
   }
   for (std::size_t i = 0; i < params.size(); ++i) {
-    (*args)[i].reply_name = params[i].name;
+    // The client matches returned names exactly: give back its own spelling
+    // of the name when it sent one.
+    const ParamEntry* entry = FindParam(block, params[i].name);
+    std::string_view own = entry ? std::string_view(entry->name) : params[i].name;
+    if (entry && !own.empty() && (own[0] == ':' || own[0] == '@' || own[0] == '$'))
+      own.remove_prefix(1);
+    (*args)[i].reply_name = std::string(own);
     if (!input(i, params[i].name)) return false;
   }
   return true;

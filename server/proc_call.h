@@ -13,7 +13,9 @@
 //     entry there).
 // Returned parameters go back under the name the client matches them by:
 // ":" + the block's placeholder name (that client drops the first
-// character), or the parameter's own name for a bare call.
+// character); for a bare call the name of the block's entry for that
+// parameter as the client spelt it, or the parameter's own name when the
+// block has none (a function's result).
 //
 // The reply texts (after their result lines):
 //   - PARAM: per parameter "<type code>;<name>;<direction>;<length>;", the

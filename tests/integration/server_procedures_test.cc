@@ -103,10 +103,11 @@ TEST_P(ServerProceduresTest, ExecReturnsOutputsInTheBlockAndTheBareForm) {
                      P::Param(":T", kFloat, "", 'O') + P::Param(":N", 0, "", 'O'),
                  4),
             (Frames{"3;OK", "10;:A;2;2;10;:T;1;4;18;:N;1;3;2;10;4;15.5;3;ann;"}));
-  // Everyone else: the name alone, entries by the parameters' own names.
-  EXPECT_EQ(Call("PROCEXEC", "pay", P::Param("who", kInt, "1") + P::Param("amount", kFloat, "1.5"),
+  // Everyone else: the name alone, entries by the parameters' names, which
+  // go back as the client spelt them.
+  EXPECT_EQ(Call("PROCEXEC", "pay", P::Param("who", kInt, "1") + P::Param("Amount", kFloat, "1.5"),
                  2),
-            (Frames{"3;OK", "10;amount;2;1;10;total;1;2;18;nm;1;3;1;3;2;17;3;ann;"}));
+            (Frames{"3;OK", "10;Amount;2;1;10;total;1;2;18;nm;1;3;1;3;2;17;3;ann;"}));
   EXPECT_EQ(Call("PROCEXEC", "BEGIN :R := twice(:X); END;",
                  P::Param(":R", kInt, "", 'O') + P::Param(":X", kInt, "21"), 2),
             (Frames{"1;OK", "8;:R;3;2;2;42;"}));

@@ -71,7 +71,9 @@ TEST(ProcCallTest, BindsBlockPlaceholdersByPositionAndBareEntriesByName) {
   EXPECT_EQ(args[0].reply_name, "R");
   EXPECT_EQ(args[1].input->value, "4");
   EXPECT_EQ(args[3].input->value, "3");
-  EXPECT_EQ(args[3].reply_name, "C");
+  // Names go back as the client spelt them, which it compares exactly.
+  EXPECT_EQ(args[3].reply_name, "c");
+  EXPECT_EQ(args[2].reply_name, "b");
 }
 
 TEST(ProcCallTest, RefusesCallsThatDoNotFitTheProcedure) {
