@@ -16,6 +16,7 @@ TOrvDataSet::TOrvDataSet(TComponent* owner)
   stream_->SetDataSet(this);
   stream_->SetCurRow(kBeforeFirstRow);
   stream_->SetResultEvent(&result_event_);
+  blob_table_.SetHandleScan([this](std::vector<uint32_t>& handles) { HeldBlobHandles(handles); });
 }
 
 TOrvDataSet::~TOrvDataSet() {

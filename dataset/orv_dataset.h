@@ -30,7 +30,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "change_log.h"
@@ -224,6 +223,9 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void ClearCalcFields(TRecordBuffer buffer) override;
   void CopyFromCurrentRecord(TRecordBuffer buffer);
   void FreeBlobBuffer(TRecordBuffer buffer);
+  // Appends the blob handles every record buffer holds: the window's ring,
+  // the key buffer and the filter's buffer.
+  void HeldBlobHandles(std::vector<uint32_t>& handles) const;
   int GetRecordCount() override;
   void ActivateFilters();
 
@@ -354,9 +356,8 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   bool cursor_open_ = false;
   int32_t record_position_ = kBeforeFirstRow;
 
-  // Blob values the record buffers refer to, kept until close.
+  // Blob values the record buffers refer to, released once none does.
   TBlobValueTable blob_table_;
-  std::unordered_map<int64_t, std::shared_ptr<const std::string>> blob_values_;
 
   TRecordBuffer filter_buffer_ = nullptr;
   bool filter_active_ = false;

@@ -77,7 +77,6 @@ void TOrvDataSet::InternalClose() {
   stream_->Close();
   // The buffers are gone by now, so nothing refers to these values.
   blob_table_.Clear();
-  blob_values_.clear();
 }
 
 void TOrvDataSet::InternalFirst() {
@@ -149,20 +148,20 @@ void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
   const int32_t row = stream_->Tell();
   for (size_t i = 0; i < layout_.size(); ++i) {
     const TFieldInf& entry = *layout_[i];
-    std::string value = stream_->GetFieldValue(static_cast<int32_t>(i), row);
+    const auto column = static_cast<int32_t>(i);
     char* slot = buffer + entry.Offset;
     if (IsBlobColumn(entry.FieldType)) {
+      // The slot refers to the stored bytes themselves: viewing a blob
+      // costs no copy, and an edit copies it only when it writes.
       TBlobSlot blob;
-      if (!value.empty()) {
-        const int64_t key = (static_cast<int64_t>(entry.BlobIndex) << 32) | static_cast<uint32_t>(row);
-        auto& shared = blob_values_[key];
-        if (!shared || *shared != value)
-          shared = std::make_shared<const std::string>(std::move(value));
-        blob.handle = blob_table_.Share(shared);
-        blob.length = static_cast<int32_t>(shared->size());
+      std::shared_ptr<const std::string> stored = stream_->BlobValue(column, row);
+      if (stored != nullptr && !stored->empty()) {
+        blob.length = static_cast<int32_t>(stored->size());
+        blob.handle = blob_table_.Share(std::move(stored));
       }
       WriteBlobSlot(slot, blob);
     } else {
+      const std::string value = stream_->GetFieldValue(column, row);
       // A slot holds Size - 1 characters and its zero; a longer stored value
       // is cut here rather than written over the next slot.
       const size_t room = entry.Size > 0 ? static_cast<size_t>(entry.Size) - 1 : 0;
@@ -183,6 +182,21 @@ void TOrvDataSet::FreeBlobBuffer(TRecordBuffer buffer) {
     blob.length = 0;
     WriteBlobSlot(buffer + entry->Offset, blob);
   }
+}
+
+void TOrvDataSet::HeldBlobHandles(std::vector<uint32_t>& handles) const {
+  auto scan = [&](TRecordBuffer buffer) {
+    if (buffer == nullptr) return;
+    for (const auto& entry : layout_) {
+      if (IsBlobColumn(entry->FieldType))
+        handles.push_back(ReadBlobSlot(buffer + entry->Offset).handle);
+    }
+  };
+  if (BufferCount() > 0) {
+    for (int i = 0; i <= BufferCount(); ++i) scan(Buffers(i));
+  }
+  scan(key_buffer_);
+  scan(filter_buffer_);
 }
 
 TRecordBuffer TOrvDataSet::AllocRecordBuffer() {
@@ -300,7 +314,6 @@ void TOrvDataSet::ActivateFilters() {
   filter_active_ = false;
   filter_buffer_ = nullptr;
   stream_->SetCurRow(std::min(saved, stream_->RowCount() - 1));
-  blob_values_.clear();
 }
 
 }  // namespace orv

@@ -39,18 +39,6 @@ constexpr const char* sValueTooLong =
 
 }  // namespace
 
-// A blob list item's value as handed to record buffers; set as the item's
-// object and reused while the item still holds the same bytes.
-class TOrvRDBStream::SharedBlob : public TObject {
- public:
-  explicit SharedBlob(const std::string& value)
-      : value_(std::make_shared<const std::string>(value)) {}
-  const std::shared_ptr<const std::string>& Value() const { return value_; }
-
- private:
-  std::shared_ptr<const std::string> value_;
-};
-
 // The parser's sink: builds rows and publishes them to the stream.
 class TOrvRDBStream::Reader : public TReplySink {
  public:
@@ -178,7 +166,6 @@ TCompactStrings* TOrvRDBStream::ListLocked(int32_t index) {
 void TOrvRDBStream::ClearListsLocked() {
   Clear();
   while (!lists_.empty()) lists_.pop_back();
-  shared_blobs_.clear();
 }
 
 TCompactStrings* TOrvRDBStream::Lists(int32_t index) {
@@ -310,13 +297,7 @@ std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
   const TFieldInf& inf = *field_list_[column];
   TCompactStrings* blobs = IsBlobColumn(inf.FieldType) ? ListLocked(inf.BlobIndex) : nullptr;
   if (blobs == nullptr || row >= blobs->Count()) return nullptr;
-  const std::string& value = blobs->Get(row);
-  if (auto* shared = dynamic_cast<SharedBlob*>(blobs->GetObject(row))) {
-    if (*shared->Value() == value) return shared->Value();
-  }
-  shared_blobs_.push_back(std::make_unique<SharedBlob>(value));
-  blobs->PutObject(row, shared_blobs_.back().get());
-  return shared_blobs_.back()->Value();
+  return blobs->Share(row);
 }
 
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {

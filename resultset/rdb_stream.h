@@ -110,8 +110,9 @@ class TOrvRDBStream : public TCompactStrings {
   std::string Fields(int32_t index);
   std::string FieldByName(const std::string& name);
   // The stored value of a blob column in `row`, shared and immutable, for a
-  // record buffer's blob slot. The same unchanged stored value always gives
-  // the same pointer; nullptr outside the rows or for an ordinary column.
+  // record buffer's blob slot: the stored bytes themselves, not a copy. The
+  // same unchanged stored value always gives the same pointer; nullptr
+  // outside the rows or for an ordinary column.
   std::shared_ptr<const std::string> BlobValue(int32_t column, int32_t row);
   // Key columns: one character per column, its code the column index.
   bool Locate(std::string_view key_columns, const Variant& key_values,
@@ -121,7 +122,6 @@ class TOrvRDBStream : public TCompactStrings {
 
  private:
   class Reader;
-  class SharedBlob;
   friend int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 
   void AddListLocked();
@@ -144,7 +144,6 @@ class TOrvRDBStream : public TCompactStrings {
   TCriticalSection lock_;
   TFieldInfList field_list_;  // protected by lock_
   std::vector<std::unique_ptr<TCompactStrings>> lists_;  // protected by lock_
-  std::vector<std::unique_ptr<SharedBlob>> shared_blobs_;  // protected by lock_
 
   int32_t cols_ = 0;
   std::atomic<int32_t> row_width_{0};
