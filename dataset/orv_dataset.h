@@ -117,7 +117,8 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // One column of one row of a store shaped like the result stream (list 0
   // the row texts, the others blob values): read trimmed, or written
   // left-justified to the column's width. Writing a value wider than the
-  // column raises EOrvDataSetException and changes nothing.
+  // column raises EOrvDataSetException and changes nothing. The caller
+  // holds the result stream's Lock(), which guards the pending store too.
   std::string GetFieldValue(TCompactStrings& store, int index, int row);
   bool SetFieldValue(TCompactStrings& store, const std::string& value, int index, int row);
 

@@ -154,16 +154,19 @@ TOrvRDBStream::~TOrvRDBStream() {
 }
 
 void TOrvRDBStream::AddListLocked() {
+  lock_.AssertHeld();
   lists_.push_back(std::make_unique<TCompactStrings>());
   AddObject("", lists_.back().get());
 }
 
 TCompactStrings* TOrvRDBStream::ListLocked(int32_t index) {
+  lock_.AssertHeld();
   if (index < 0 || index >= Count()) return nullptr;
   return static_cast<TCompactStrings*>(GetObject(index));
 }
 
 void TOrvRDBStream::ClearListsLocked() {
+  lock_.AssertHeld();
   Clear();
   while (!lists_.empty()) lists_.pop_back();
 }

@@ -136,6 +136,7 @@ std::string TOrvRDBStream::KeyText(const Variant& key_values, size_t index,
 }
 
 TFieldType TOrvRDBStream::ColumnTypeLocked(int32_t column) const {
+  lock_.AssertHeld();
   return column >= 0 && column < static_cast<int32_t>(field_list_.size())
              ? field_list_[static_cast<size_t>(column)]->FieldType
              : ftUnknown;
