@@ -21,8 +21,8 @@ bool ParseSeconds(const std::string& text, double& out) {
 
 }  // namespace
 
-const char* HelpText() {
-  return R"(usage: orvsql [options]
+std::string HelpText(const std::string& commands) {
+  return std::string(R"(usage: orvsql [options]
 
 Runs SQL on an RDB server through the OrvClient components. Statements whose
 first word is SELECT or WITH are opened and their rows printed as they arrive;
@@ -49,9 +49,11 @@ Connection:
 
 Statements (in command-line order; without -c or -f, an interactive prompt
 where a statement ends at a line ending in ";"):
-  -c SQL                   run one statement; may be repeated
+  -c SQL                   run one statement (or one backslash command); may
+                           be repeated
   -f FILE                  run the statements of FILE, separated by a line
-                           holding only ";" or "/"
+                           holding only ";" or "/"; a line beginning with a
+                           backslash is a command
   --param NAME=VALUE       set parameter :NAME to the text VALUE
   --param NAME:TYPE=VALUE  set it with a type: string, integer, float,
                            boolean (true/false), date (YYYY-MM-DD), time
@@ -66,11 +68,16 @@ Output:
                            nothing else on standard output
   --quiet                  no progress line on standard error
   --help                   show this text
+  --version                show the version of orvsql
 
+Backslash commands, a line each, at the prompt, in -f scripts and as -c:
+)") + commands + R"(
 Exit status: 0 all statements succeeded, 1 a statement failed (later ones are
 not run), 2 usage error, 3 the server cannot be reached.
 )";
 }
+
+std::string VersionText() { return "orvsql " ORV_VERSION "\n"; }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   Options o;
@@ -98,8 +105,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       return true;
     };
     if (name == "--csv" || name == "--quiet" || name == "--exec" || name == "--help" ||
-        name == "-h") {
+        name == "-h" || name == "--version") {
       if (inline_value) return fail(name + " takes no value");
+      if (name == "--version") o.version = true;
       if (name == "--csv") o.csv = true;
       if (name == "--quiet") o.quiet = true;
       if (name == "--exec") o.exec = true;

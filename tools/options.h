@@ -42,6 +42,7 @@ struct Options {
   bool csv = false;
   bool quiet = false;
   bool help = false;
+  bool version = false;
 };
 
 struct ParseResult {
@@ -51,7 +52,11 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-// The --help text, every option with its default.
-const char* HelpText();
+// The --help text: every option with its default, then `commands` (the
+// backslash commands), then the exit statuses.
+std::string HelpText(const std::string& commands);
+
+// The --version line.
+std::string VersionText();
 
 }  // namespace orv::orvsql

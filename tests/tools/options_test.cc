@@ -1,5 +1,7 @@
 #include "tools/options.h"
 
+#include "tools/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -85,15 +87,20 @@ TEST(OrvsqlOptions, TypedParameters) {
   EXPECT_EQ(p[7].text, "x;y");
 }
 
-TEST(OrvsqlOptions, HelpDocumentsEveryOption) {
-  ParseResult r = Parse({"--help"});
+TEST(OrvsqlOptions, HelpDocumentsEveryOptionAndCommand) {
+  ParseResult r = Parse({"--help", "--version"});
   ASSERT_TRUE(r.options);
-  EXPECT_TRUE(r.options->help);
+  EXPECT_TRUE(r.options->help && r.options->version);
+  const std::string help = HelpText(Shell::CommandHelp(true));
   for (const char* option :
        {"--host", "--address", "--port", "--service", "--database ", "--user", "--password",
         "--database-type", "--server-type", "--timeout", "--statement-timeout", "-c SQL", "-f FILE", "--param",
-        "NAME:TYPE=VALUE", "--page", "--exec", "--csv", "--quiet"})
-    EXPECT_NE(std::strstr(HelpText(), option), nullptr) << option;
+        "NAME:TYPE=VALUE", "--page", "--exec", "--csv", "--quiet", "--version"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  for (const std::string& command : Shell::CommandNames())
+    EXPECT_NE(help.find("  " + command + " "), std::string::npos) << command;
+  for (size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
 }
 
 }  // namespace
