@@ -16,6 +16,8 @@ constexpr auto kFlushInterval = std::chrono::milliseconds(100);
 Output::~Output() {
   Flush();
   CloseFile();
+  // The last results went nowhere; nobody else is left to say so.
+  if (!write_error_.empty()) std::fprintf(stderr, "orvsql: %s\n", write_error_.c_str());
 }
 
 std::unique_ptr<ResultWriter> Output::NewWriter() const {
