@@ -89,16 +89,6 @@ CommandLine SplitCommand(std::string_view line) {
   return {std::string(line.substr(0, end)), Trim(line.substr(end))};
 }
 
-std::optional<std::vector<Value>> ParseValues(std::string_view text, std::string& error) {
-  std::vector<Value> values;
-  for (SkipBlanks(text); !text.empty(); SkipBlanks(text)) {
-    std::optional<Value> v = ReadValue(text, error);
-    if (!v) return std::nullopt;
-    values.push_back(std::move(*v));
-  }
-  return values;
-}
-
 std::optional<std::vector<Assignment>> ParseAssignments(std::string_view text,
                                                         std::string& error) {
   std::vector<Assignment> out;

@@ -30,9 +30,6 @@ CommandLine SplitCommand(std::string_view line);
 // One value; nullopt for NULL.
 using Value = std::optional<std::string>;
 
-// The values of `text`, in order (\call's arguments).
-std::optional<std::vector<Value>> ParseValues(std::string_view text, std::string& error);
-
 struct Assignment {
   std::string field;
   Value value;

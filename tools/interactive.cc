@@ -61,10 +61,15 @@ class LineSource {
     if (terminal_) add_history(text.c_str());
   }
 
-  // Asks `question`; true for an answer beginning with y.
-  bool Confirm(const std::string& question) {
+  // Asks `question`; true for an answer beginning with y, nullopt at the
+  // end of input.
+  std::optional<bool> Confirm(const std::string& question) {
     std::unique_ptr<char, decltype(&std::free)> answer(readline(question.c_str()), &std::free);
-    return answer && (answer.get()[0] == 'y' || answer.get()[0] == 'Y');
+    if (!answer) {
+      std::fputs("\n", stdout);
+      return std::nullopt;
+    }
+    return answer.get()[0] == 'y' || answer.get()[0] == 'Y';
   }
 
  private:

@@ -16,7 +16,8 @@ class Shell;
 // Runs until end of input, \quit, or a line "quit" or "exit" outside a
 // statement; an unfinished statement at end of input is run too. Returns
 // the exit status: 0, or 1 when a statement or command failed or waiting
-// changes were dropped without a terminal to ask.
+// changes were dropped without a terminal to ask or an answer to its
+// question.
 int RunInteractive(Shell& shell);
 
 }  // namespace orv::orvsql

@@ -109,9 +109,12 @@ bool Shell::MayLeave(bool& failed) {
                               (pending == 1 ? " uncommitted change to " : " uncommitted changes to ") +
                               editor_.TableName();
   if (confirm_) {
-    if (!confirm_("Drop the " + changes + "? [y/N] ")) return false;
-    editor_.Drop();
-    return true;
+    const std::optional<bool> drop = confirm_("Drop the " + changes + "? [y/N] ");
+    if (drop == false) return false;
+    if (drop == true) {
+      editor_.Drop();
+      return true;
+    }
   }
   editor_.Drop();
   session_.Report({changes + " cancelled"});

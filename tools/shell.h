@@ -6,8 +6,10 @@
 //
 // Leaving: when the session ends (\quit, end of input, a failed script)
 // while \edit changes wait, a terminal asks before dropping them; without
-// one they are cancelled, that is said on standard error and the exit
-// status becomes 1, so no script loses changes silently.
+// one, or when the terminal's input ends at the question, they are
+// cancelled, that is said on standard error and the exit status becomes 1,
+// so no script loses changes silently and a closed terminal never keeps
+// the session asking.
 //
 // Owns the table editor. Used by the main thread.
 #pragma once
@@ -37,12 +39,13 @@ class Shell {
   Outcome Command(const std::string& line);
 
   // Installs the question a terminal asks before changes are dropped; it
-  // answers true to drop them.
-  void SetConfirm(std::function<bool(const std::string& question)> confirm) {
+  // answers true to drop them, false to stay, nullopt when its input has
+  // ended.
+  void SetConfirm(std::function<std::optional<bool>(const std::string& question)> confirm) {
     confirm_ = std::move(confirm);
   }
   // True when the session may end now: nothing waits, or the user agreed
-  // to drop it, or (without a terminal) it was cancelled, which sets
+  // to drop it, or (without an answer) it was cancelled, which sets
   // `failed`.
   bool MayLeave(bool& failed);
 
@@ -69,7 +72,7 @@ class Shell {
 
   Session& session_;
   TableEditor editor_;
-  std::function<bool(const std::string&)> confirm_;
+  std::function<std::optional<bool>(const std::string&)> confirm_;
 };
 
 }  // namespace orv::orvsql

@@ -156,6 +156,10 @@ TEST_F(OrvsqlEditTest, OnATerminalLeavingAsksBeforeDroppingChanges) {
   r = RunOrvsqlOnTerminal(args, "\\edit p4\n\\update 1 name=dropped\n\\quit\ny\n");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Drop the 1 uncommitted change to p4? [y/N] "), std::string::npos) << r.out;
+  // The input ending at the question cancels, as without a terminal.
+  r = RunOrvsqlOnTerminal(args, "\\edit p4\n\\update 1 name=dropped\n\\quit\n\x04");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("orvsql: 1 uncommitted change to p4 cancelled"), std::string::npos) << r.out;
   EXPECT_EQ(Rows("p4"), "id,name\n1,kept\n2,nut\n3,washer\n");
 }
 

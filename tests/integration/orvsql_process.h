@@ -137,7 +137,9 @@ inline OrvsqlResult RunOrvsqlOnTerminal(const std::vector<std::string>& args,
       break;
     }
     pollfd fd = {master, POLLIN, 0};
-    if (::poll(&fd, 1, static_cast<int>(left.count())) < 0) break;
+    const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
+    if (ready < 0) break;
+    if (ready == 0) continue;  // the time limit, checked above
     char buf[4096];
     ssize_t n = ::read(master, buf, sizeof buf);
     if (n <= 0) break;  // EIO once the program has closed the terminal

@@ -39,10 +39,6 @@ TEST(OrvsqlCommandArgs, AssignmentsTakeLiteralsBareWordsAndNull) {
       EXPECT_EQ(Show(*list), c.parsed) << c.text;
     }
   }
-  std::string error;
-  std::optional<std::vector<Value>> values = ParseValues("7 'two words' NULL", error);
-  ASSERT_TRUE(values);
-  EXPECT_EQ(*values, (std::vector<Value>{"7", "two words", std::nullopt}));
 }
 
 TEST(OrvsqlCommandArgs, EditTargetsSplitWhereAndOrderByOutsideQuotes) {
