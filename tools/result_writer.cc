@@ -30,7 +30,8 @@ std::string Printable(std::string_view text) {
 
 // The text a value shows as in the table and the expanded form.
 std::string Shown(const Column& c, const std::string& cell) {
-  if (c.binary && !cell.empty()) return "<" + std::to_string(cell.size()) + " bytes>";
+  if (c.binary && !cell.empty())
+    return "<" + std::to_string(cell.size()) + (cell.size() == 1 ? " byte>" : " bytes>");
   return Printable(cell);
 }
 

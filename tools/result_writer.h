@@ -8,7 +8,7 @@
 // not from the data, so that rows can be printed before the last arrives);
 // a longer text is cut to the width and ends in "..."; other values are
 // never cut (they overflow their column rather than read wrong). Numbers
-// are right-aligned; binary values show as "<N bytes>"; line breaks and other
+// are right-aligned; binary values show as "<N bytes>" ("<1 byte>"); line breaks and other
 // control characters show as blanks. The expanded form shows values the
 // same way but never cuts them.
 //

@@ -82,17 +82,17 @@ TEST(OrvsqlFormat, ExpandedRecordsKeepEveryValueWhole) {
                     {"photo", 14, false, true, false}},
                    out);
   expanded->Row(7, {"7", "much too long", "\x89PNG"}, out);
-  expanded->Row(8, {"8", "", ""}, out);
+  expanded->Row(8, {"8", "", "\x89"}, out);
   expanded->Footer(1, out);
   EXPECT_EQ(out,
             "-[ RECORD 7 ]--------\n"
             "id    | 7\n"
             "name  | much too long\n"
             "photo | <4 bytes>\n"
-            "-[ RECORD 8 ]\n"
+            "-[ RECORD 8 ]---\n"
             "id    | 8\n"
             "name  |\n"
-            "photo |\n"
+            "photo | <1 byte>\n"
             "(1 row)\n");
 }
 
