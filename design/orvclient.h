@@ -42,6 +42,7 @@
 #include "dataset/dataset_types.h"
 #include "dataset/orv_dataset.h"
 #include "dataset/orv_query.h"
+#include "dataset/orv_stored_proc.h"
 #include "dataset/orv_table.h"
 #include "dataset/request_text.h"
 #include "dataset/result_thread.h"
