@@ -9,6 +9,7 @@
 #include "host/datasource.h"
 #include "host/datetime.h"
 #include "host/db.h"
+#include "host/designer.h"
 #include "host/exceptions.h"
 #include "host/field_types.h"
 #include "host/fielddefs.h"
@@ -47,3 +48,6 @@
 #include "dataset/request_text.h"
 #include "dataset/result_thread.h"
 #include "dataset/update_sql.h"
+
+#include "design/object_name_property.h"
+#include "design/registration.h"
