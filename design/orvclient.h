@@ -50,4 +50,5 @@
 #include "dataset/update_sql.h"
 
 #include "design/object_name_property.h"
+#include "design/package.h"
 #include "design/registration.h"
