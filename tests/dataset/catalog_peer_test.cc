@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dataset/message_log.h"
+#include "dataset/orv_query.h"
 #include "dataset/orv_table.h"
 #include "rdb/orv_rdb.h"
 #include "tests/support/scripted_peer.h"
@@ -111,6 +112,29 @@ TEST_F(CatalogPeerTest, AListThatBreaksOffRaisesAndIsNotCached) {
   }
   EXPECT_EQ(List("T"), "a.T\r\na.U\r\n");
   EXPECT_EQ(peer_.Accepted(), 4);
+}
+
+TEST_F(CatalogPeerTest, AListAskedWhileRowsArriveWaitsForThemOnAConnectionOfItsOwn) {
+  std::string rows;
+  for (int i = 0; i < 50; ++i) rows += Value(std::to_string(i));
+  peer_.Add(PeerScript()
+                .ReadFrames(1)
+                .WriteFrame("1;OK")
+                .WriteFrame(Column(8, "N", 11) + rows)
+                .Pause(200)
+                .WriteFrame(rows + "EOF;")
+                .ReadFrames(1));
+  peer_.Add(Names({{"a", "T"}}));
+  TOrvQuery query(nullptr);
+  query.SetDatabase(&rdb_);
+  query.SQL()->SetText("select N from T");
+  query.Open();
+  ASSERT_TRUE(query.Active()) << log_.Texts();
+  TStringList names;
+  query.GetTableNames("T", &names);
+  EXPECT_EQ(names.Text(), "a.T\r\n");
+  EXPECT_EQ(query.RecordCount(), 100);
+  EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
 }  // namespace
