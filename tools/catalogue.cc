@@ -3,12 +3,54 @@
 #include <algorithm>
 #include <vector>
 
+#include "dataset/orv_query.h"
 #include "dataset/orv_table.h"
 #include "host/fielddefs.h"
+#include "host/strings.h"
 #include "tools/command_args.h"
 #include "tools/session.h"
 
 namespace orv::orvsql {
+
+namespace {
+
+bool ListNames(Session& session, const std::string& args, bool tables) {
+  const std::string command = tables ? "\\dt" : "\\df";
+  if (!args.empty()) return session.Report({command + " takes no arguments"});
+  return session.Guard([&] {
+    TOrvRDB& rdb = session.Rdb();
+    (tables ? rdb.TableNameCache() : rdb.ProcNameCache()).Clear();
+    TOrvQuery lister(nullptr);
+    lister.SetDatabase(&rdb);
+    TStringList list;
+    lister.GetTableNames(tables ? "T" : "P", &list);
+    std::vector<std::string> names;
+    Column column{"name", 4, false, false, false};
+    for (int i = 0; i < list.Count(); ++i) {
+      names.push_back(list.Strings(i));
+      column.width = std::max(column.width, DisplayWidth(names.back()));
+    }
+    std::sort(names.begin(), names.end());
+    Output& out = session.Out();
+    out.Status(tables ? "Tables and views" : "Procedures and functions");
+    std::unique_ptr<ResultWriter> writer = out.NewWriter();
+    writer->Header({column}, out.Buffer());
+    for (size_t i = 0; i < names.size(); ++i)
+      writer->Row(static_cast<int64_t>(i + 1), {names[i]}, out.Buffer());
+    writer->Footer(static_cast<int64_t>(names.size()), out.Buffer());
+    return true;
+  });
+}
+
+}  // namespace
+
+bool ListTables(Session& session, const std::string& args) {
+  return ListNames(session, args, true);
+}
+
+bool ListProcedures(Session& session, const std::string& args) {
+  return ListNames(session, args, false);
+}
 
 bool DescribeTable(Session& session, const std::string& args) {
   std::string rest = args;

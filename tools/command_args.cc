@@ -122,6 +122,16 @@ std::optional<std::vector<Assignment>> ParseAssignments(std::string_view text,
   return out;
 }
 
+std::optional<std::vector<Value>> ParseValues(std::string_view text, std::string& error) {
+  std::vector<Value> out;
+  for (SkipBlanks(text); !text.empty(); SkipBlanks(text)) {
+    std::optional<Value> v = ReadValue(text, error);
+    if (!v) return std::nullopt;
+    out.push_back(std::move(*v));
+  }
+  return out;
+}
+
 std::vector<std::string> TakeFlags(std::string& text, const std::vector<std::string>& allowed) {
   std::vector<std::string> flags;
   for (;;) {

@@ -39,6 +39,9 @@ struct Assignment {
 std::optional<std::vector<Assignment>> ParseAssignments(std::string_view text,
                                                         std::string& error);
 
+// Values separated by blanks; none is an empty list.
+std::optional<std::vector<Value>> ParseValues(std::string_view text, std::string& error);
+
 // Removes the leading words of `text` that are among `allowed` (each a
 // one-letter flag such as "-i") and returns them in the order given.
 std::vector<std::string> TakeFlags(std::string& text, const std::vector<std::string>& allowed);

@@ -25,11 +25,11 @@ constexpr int kHistoryLines = 1000;
 // One line of input, or nullopt at its end.
 class LineSource {
  public:
-  LineSource() : terminal_(::isatty(STDIN_FILENO)) {
+  explicit LineSource(TOrvRDB& rdb) : terminal_(::isatty(STDIN_FILENO)) {
     if (!terminal_) return;
     if (const char* home = std::getenv("HOME")) history_ = std::string(home) + "/.orvsql_history";
     using_history();
-    InstallCompletion();
+    InstallCompletion(rdb);
     if (!history_.empty()) read_history(history_.c_str());
   }
   ~LineSource() {
@@ -80,7 +80,7 @@ class LineSource {
 }  // namespace
 
 int RunInteractive(Shell& shell) {
-  LineSource input;
+  LineSource input(shell.Connection());
   if (input.Terminal())
     shell.SetConfirm([&input](const std::string& question) { return input.Confirm(question); });
   StatementCollector collector;

@@ -9,6 +9,7 @@
 #include "tools/command_args.h"
 #include "tools/interactive.h"
 #include "tools/options.h"
+#include "tools/procedure.h"
 #include "tools/script.h"
 #include "tools/session.h"
 #include "tools/shell.h"
@@ -67,6 +68,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orvsql: %s\n", error.c_str());
     return kUnreachable;
   }
+  if (!options.proc.empty())
+    return CallProcedure(session, options.proc, {}, options.params, options.open_proc)
+               ? 0
+               : kStatementFailed;
   Shell shell(session);
   if (options.sources.empty()) return RunInteractive(shell);
   int status = 0;

@@ -63,6 +63,15 @@ where a statement ends at a line ending in ";"):
                            row is 1)
   --exec                   execute every statement, even a SELECT
 
+Procedures (instead of -c and -f):
+  --proc NAME              call stored procedure NAME (ExecProc) and print
+                           its output parameters as a one-row table; its
+                           input parameters are set with --param, each of
+                           them needed (NULL gives a null), the text read
+                           as the parameter's type
+  --open                   open the procedure instead (Open), for one that
+                           returns rows: its rows, then its outputs
+
 Output:
   --csv                    CSV (RFC 4180): a header line, one line per row,
                            nothing else on standard output
@@ -105,8 +114,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       return true;
     };
     if (name == "--csv" || name == "--quiet" || name == "--exec" || name == "--help" ||
-        name == "-h" || name == "--version") {
+        name == "-h" || name == "--version" || name == "--open") {
       if (inline_value) return fail(name + " takes no value");
+      if (name == "--open") o.open_proc = true;
       if (name == "--version") o.version = true;
       if (name == "--csv") o.csv = true;
       if (name == "--quiet") o.quiet = true;
@@ -117,7 +127,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     static const char* const kValued[] = {
         "--host", "--address", "--port", "--service", "--database", "--user",
         "--password", "--database-type", "--server-type", "--timeout",
-        "--statement-timeout", "-c", "-f", "--param", "--page"};
+        "--statement-timeout", "-c", "-f", "--param", "--page", "--proc"};
     bool known = false;
     for (const char* v : kValued) known = known || name == v;
     if (!known) return fail("unknown option '" + name + "'");
@@ -156,6 +166,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.sources.push_back({Source::kCommand, value});
     } else if (name == "-f") {
       o.sources.push_back({Source::kFile, value});
+    } else if (name == "--proc") {
+      if (value.empty()) return fail("--proc needs a procedure name");
+      o.proc = value;
     } else if (name == "--param") {
       std::string error;
       auto spec = ParseParamSpec(value, error);
@@ -170,6 +183,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.paged = true;
     }
   }
+  if (!o.proc.empty() && !o.sources.empty()) return fail("--proc cannot be combined with -c or -f");
+  if (!o.proc.empty() && (o.paged || o.exec)) return fail("--page and --exec do not apply to --proc");
+  if (o.open_proc && o.proc.empty()) return fail("--open applies only to --proc");
   if (o.host.empty() && o.address.empty()) o.host = "127.0.0.1";
   r.options = std::move(o);
   return r;

@@ -33,7 +33,9 @@ struct Options {
   int timeout_ms = 1000;
   double statement_timeout_s = 0;  // 0: a statement may run for ever
 
-  std::vector<Source> sources;  // empty: interactive
+  std::vector<Source> sources;  // empty: interactive (or --proc)
+  std::string proc;             // --proc: the procedure to call
+  bool open_proc = false;       // --open: Open it rather than ExecProc
   std::vector<ParamSpec> params;
   bool paged = false;
   int page_start = 0;

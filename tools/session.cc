@@ -12,39 +12,6 @@
 
 namespace orv::orvsql {
 
-namespace {
-
-void SetParam(TParam& param, const ParamSpec& spec) {
-  switch (spec.kind) {
-    case ParamKind::kString:
-      param.SetAsString(spec.text);
-      break;
-    case ParamKind::kMemo:
-      param.SetAsMemo(spec.text);
-      break;
-    case ParamKind::kInteger:
-      param.SetAsInteger(spec.integer);
-      break;
-    case ParamKind::kFloat:
-      param.SetAsFloat(spec.number);
-      break;
-    case ParamKind::kBoolean:
-      param.SetAsBoolean(spec.boolean);
-      break;
-    case ParamKind::kDate:
-      param.SetAsDate(spec.moment);
-      break;
-    case ParamKind::kTime:
-      param.SetAsTime(spec.moment);
-      break;
-    case ParamKind::kDateTime:
-      param.SetAsDateTime(spec.moment);
-      break;
-  }
-}
-
-}  // namespace
-
 void Session::Messages::Add(const std::string& text) {
   std::lock_guard<std::mutex> lock(mu_);
   texts_.push_back(text);
@@ -219,6 +186,10 @@ bool Session::RunExec(TOrvQuery& query) {
   if (errors.empty() && query.RowsAffected() < 0)
     errors.push_back("the statement did not complete");
   if (!errors.empty()) return Report(std::move(errors));
+  // The statement may have made or dropped tables or procedures: the names
+  // completion offers are asked for again.
+  rdb_.TableNameCache().Clear();
+  rdb_.ProcNameCache().Clear();
   const int rows = query.RowsAffected();
   output_.Status(std::to_string(rows) + (rows == 1 ? " row affected" : " rows affected"));
   if (timing_) output_.Note(clock.Text(rows, false));

@@ -4,6 +4,7 @@
 
 #include "tools/catalogue.h"
 #include "tools/command_args.h"
+#include "tools/procedure.h"
 #include "tools/session.h"
 
 namespace orv::orvsql {
@@ -19,8 +20,19 @@ const Shell::Spec Shell::kCommands[] = {
     {"\\quit", "", "leave orvsql (asks first on a terminal when edits wait)", "\\quit",
      [](Shell&, const std::string&) { return Outcome::kQuit; }},
     {"\\q", "", "short for \\quit", "\\q", [](Shell&, const std::string&) { return Outcome::kQuit; }},
+    {"\\dt", "", "the tables and views the connection reaches", "\\dt",
+     [](Shell& s, const std::string& a) { return Of(ListTables(s.session_, a)); }},
+    {"\\df", "", "the procedures and functions the connection reaches", "\\df",
+     [](Shell& s, const std::string& a) { return Of(ListProcedures(s.session_, a)); }},
     {"\\d", "TABLE", "the columns of TABLE with their types and sizes", "\\d customers",
      [](Shell& s, const std::string& a) { return Of(DescribeTable(s.session_, a)); }},
+    {"\\call", "NAME [arg ...]",
+     "run procedure NAME: the arguments fill its input parameters in order; then its outputs",
+     "\\call pay 1 5.5",
+     [](Shell& s, const std::string& a) { return Of(CallCommand(s.session_, a, false)); }},
+    {"\\callopen", "NAME [arg ...]", "the same for a procedure that returns rows: its rows, "
+     "then its outputs", "\\callopen rich 15",
+     [](Shell& s, const std::string& a) { return Of(CallCommand(s.session_, a, true)); }},
     {"\\edit", "TABLE [WHERE condition] [ORDER BY fields]",
      "open TABLE for editing (changes wait for \\commit) and show its rows, numbered from 1",
      "\\edit products WHERE price > 10 ORDER BY id",
@@ -79,6 +91,8 @@ const Shell::Spec Shell::kCommands[] = {
 Shell::Shell(Session& session) : session_(session), editor_(session) {}
 
 Shell::~Shell() = default;
+
+TOrvRDB& Shell::Connection() { return session_.Rdb(); }
 
 Outcome Shell::Statement(const std::string& sql) { return Of(session_.Run(sql)); }
 

@@ -21,6 +21,10 @@
 
 #include "tools/table_editor.h"
 
+namespace orv {
+class TOrvRDB;
+}
+
 namespace orv::orvsql {
 
 class Session;
@@ -52,6 +56,8 @@ class Shell {
   // Every command with its arguments and what it does, one or two lines
   // each; with an example under each when `examples`.
   static std::string CommandHelp(bool examples);
+  // The session's connection, whose names tab completion offers.
+  TOrvRDB& Connection();
   static std::vector<std::string> CommandNames();
 
  private:

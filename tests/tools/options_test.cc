@@ -57,7 +57,9 @@ TEST(OrvsqlOptions, UsageErrorsNameTheProblem) {
       {"--param", "n:float=1.5x"}, {"--param", "n:boolean=yes"},
       {"--param", "n:date=2024-02-30"}, {"--param", "n:time=24:00:00"},
       {"--param", "n:datetime=2024-01-01"}, {"--statement-timeout", "-1"},
-      {"--statement-timeout", "1e3"}, {"--statement-timeout", "soon"}};
+      {"--statement-timeout", "1e3"}, {"--statement-timeout", "soon"},
+      {"--open"}, {"--proc", "p", "-c", "select 1"}, {"--proc", "p", "--page", "1:2"},
+      {"--proc="}};
   for (const auto& args : bad) {
     ParseResult r = Parse(args);
     EXPECT_FALSE(r.options) << args[0];
@@ -95,7 +97,7 @@ TEST(OrvsqlOptions, HelpDocumentsEveryOptionAndCommand) {
   for (const char* option :
        {"--host", "--address", "--port", "--service", "--database ", "--user", "--password",
         "--database-type", "--server-type", "--timeout", "--statement-timeout", "-c SQL", "-f FILE", "--param",
-        "NAME:TYPE=VALUE", "--page", "--exec", "--csv", "--quiet", "--version"})
+        "NAME:TYPE=VALUE", "--page", "--exec", "--proc NAME", "--open", "--csv", "--quiet", "--version"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   for (const std::string& command : Shell::CommandNames())
     EXPECT_NE(help.find("  " + command + " "), std::string::npos) << command;
