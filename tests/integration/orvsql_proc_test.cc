@@ -48,6 +48,12 @@ TEST_F(OrvsqlProcTest, ListsShowWhatTheCatalogueHoldsNow) {
   OrvsqlResult r = Run({"-c", "\\dt ledger"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "orvsql: \\dt takes no arguments\n");
+  // At the prompt the tab key completes the names the lists hold.
+  r = RunOrvsqlOnTerminal({"--port", std::to_string(server_->port()), "--quiet"},
+                          "select name from led\twhere id = 2;\n\\callopen rich_c\t99\n\\q\n");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("bob\r\n(1 row)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(0 rows)\r\nn\r\n-\r\n0\r\n"), std::string::npos) << r.out;
 }
 
 TEST_F(OrvsqlProcTest, CallsFillInputsInOrderAndPrintTheOutputs) {
