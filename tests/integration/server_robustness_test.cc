@@ -129,11 +129,17 @@ TEST(ServerMemoryTest, RefusedRequestsHandTheirMemoryBack) {
   ASSERT_TRUE(SendOversized(server.port()).has_value());
   const long after_first = ResidentKb(server.pid());
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(SendOversized(server.port()).has_value());
-  // The refused connections are gone; their buffers must be too.
+  // The refused connections are gone; their buffers must be too, once their
+  // threads have ended, which a busy machine may delay.
   FrameClient c;
   ASSERT_TRUE(c.Connect(server.port()));
   ASSERT_TRUE(c.Open("select 1").has_value());
-  EXPECT_LT(ResidentKb(server.pid()) - after_first, 16 * 1024);
+  long grown = ResidentKb(server.pid()) - after_first;
+  for (int i = 0; i < 50 && grown >= 16 * 1024; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    grown = ResidentKb(server.pid()) - after_first;
+  }
+  EXPECT_LT(grown, 16 * 1024);
   EXPECT_EQ(server.Stop(), 0);
 }
 
