@@ -143,6 +143,8 @@ class TOrvRDB : public TComponent {
 
   static constexpr int kMinTimeOut = 100;
 
+  std::string ClassName() const override { return "TOrvRDB"; }
+
  private:
   using TConnection = std::shared_ptr<TZozudSocket>;
 
