@@ -41,6 +41,9 @@ class TPersistent;
 class TReader;
 class TWriter;
 
+// What a reader and a writer share: the registry they use (not owned) and
+// DefineProperty, through which an object's DefineProperties reaches
+// either.
 class TFiler {
  public:
   using TReaderProc = std::function<void(TReader&)>;
@@ -63,6 +66,8 @@ class TFiler {
   const TClassRegistry& classes_;
 };
 
+// Reads one form tree into new components; keeps the handlers (not
+// owned) and the references still to resolve.
 class TReader : public TFiler {
  public:
   TReader(const TClassRegistry& classes, const TFormHandlers& handlers)
@@ -105,6 +110,7 @@ class TReader : public TFiler {
   bool defined_ = false;
 };
 
+// Writes components into a form tree; owns nothing.
 class TWriter : public TFiler {
  public:
   explicit TWriter(const TClassRegistry& classes) : TFiler(classes) {}

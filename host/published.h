@@ -28,6 +28,9 @@ class TPersistent;
 class TReader;
 class TWriter;
 
+// One published property of a class: its name, its stored rule, and how
+// its value goes to and from a form value. Owned by its TClassInfo;
+// immutable, so any thread may use it.
 class TPropInfo {
  public:
   explicit TPropInfo(std::string name) : name_(std::move(name)) {}
@@ -55,6 +58,8 @@ class TPropInfo {
 [[noreturn]] void WrongValue(const TFormValue& value, const TPropInfo& property,
                              const std::string& expected);
 
+// A class a form may name: its parent, its factory and its own published
+// properties (owned). Owned by its TClassRegistry.
 class TClassInfo {
  public:
   // Makes a new component of the class with that owner.
@@ -82,6 +87,8 @@ class TClassInfo {
   std::vector<std::unique_ptr<TPropInfo>> properties_;
 };
 
+// The classes form files may name, each owned here; see the top of this
+// file for which threads may use it.
 class TClassRegistry {
  public:
   // Registers a class below `parent` (empty for a root class), which must
