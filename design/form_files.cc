@@ -52,6 +52,13 @@ TComponent* LoadFormFile(const std::string& path, TComponent* owner,
                          const TFormHandlers& handlers) {
   std::ifstream in(path, std::ios::binary);
   if (!in) FileFailed(path, "cannot open");
+  // A directory opens as a stream that reads nothing, which would pass for
+  // an empty form.
+  struct stat file;
+  if (::stat(path.c_str(), &file) == 0 && S_ISDIR(file.st_mode)) {
+    errno = EISDIR;
+    FileFailed(path, "cannot read");
+  }
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) FileFailed(path, "cannot read");

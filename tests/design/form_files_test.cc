@@ -242,6 +242,12 @@ TEST_F(FormFilesTest, SavesAndLoadsFilesNamingThemInErrors) {
   }
   unlink(path.c_str());
   EXPECT_THROW(LoadFormFile(path, nullptr), EFilerError);
+  try {
+    LoadFormFile(dir, nullptr);
+    ADD_FAILURE() << "a directory loaded";
+  } catch (const EFilerError& e) {
+    EXPECT_EQ(std::string(e.what()), std::string(dir) + ": cannot read: Is a directory");
+  }
   rmdir(dir);
 }
 
