@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "server/generated_statement.h"
+#include "server/sqlite_procedure.h"
 #include "server/value_text.h"
 
 namespace orv::server {
@@ -38,7 +39,9 @@ bool ChangesRows(sqlite3_stmt* stmt) {
   return false;
 }
 
-int BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
+}  // namespace
+
+int SqliteBackend::BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
   switch (value.kind) {
     case ParamValue::Kind::kNull:
       return sqlite3_bind_null(stmt, i);
@@ -56,7 +59,7 @@ int BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
   return SQLITE_MISUSE;
 }
 
-ParamValue ColumnValue(sqlite3_stmt* stmt, int c) {
+ParamValue SqliteBackend::ColumnValue(sqlite3_stmt* stmt, int c) {
   ParamValue v;
   switch (sqlite3_column_type(stmt, c)) {
     case SQLITE_INTEGER:
@@ -82,8 +85,6 @@ ParamValue ColumnValue(sqlite3_stmt* stmt, int c) {
   }
   return v;
 }
-
-}  // namespace
 
 std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
                                                       int busy_timeout_ms, std::string* error,
@@ -200,54 +201,64 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
 
 Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry>& params,
                             RowWindow window, OpenReply* reply) {
+  // Catalogue entries name tables "main.T"; SQLite takes "T.*" only.
+  const std::string text = WithoutStarOwner(sql, "main");
   const char* tail = nullptr;
   Stmt stmt;
-  if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;
-  if (MoreStatements(tail, sql.data() + sql.size())) {
+  if (Outcome o = PrepareFirst(text, &tail, &stmt); !o.ok()) return o;
+  if (MoreStatements(tail, text.data() + text.size())) {
     return Outcome::Error(-1, "OPEN runs one statement; the text holds more than one");
   }
   if (Outcome o = Bind(stmt.get(), params); !o.ok()) return o;
-
-  int columns = sqlite3_column_count(stmt.get());
-  std::vector<ColumnDecl> decls;
-  for (int c = 0; c < columns; ++c) {
-    const char* name = sqlite3_column_name(stmt.get(), c);
-    const char* decl = sqlite3_column_decltype(stmt.get(), c);
-    decls.push_back({name ? name : "", decl ? decl : ""});
-  }
   // A table dataset's row address: SQLite names the column after an
   // INTEGER PRIMARY KEY it stands for, or "rowid"; the dataset looks for a
   // text column named exactly "ROWID".
-  const int address = columns > 0 && SelectsRowAddress(sql) ? columns - 1 : -1;
+  const int columns = sqlite3_column_count(stmt.get());
+  const int address = columns > 0 && SelectsRowAddress(text) ? columns - 1 : -1;
+  std::unique_ptr<ResultTable> result;
+  if (Outcome o = Materialise(stmt.get(), address, window, &result); !o.ok()) return o;
+  reply->Table(*result);
+  return {};
+}
+
+Outcome SqliteBackend::Materialise(sqlite3_stmt* stmt, int address, RowWindow window,
+                                   std::unique_ptr<ResultTable>* out) {
+  int columns = sqlite3_column_count(stmt);
+  std::vector<ColumnDecl> decls;
+  for (int c = 0; c < columns; ++c) {
+    const char* name = sqlite3_column_name(stmt, c);
+    const char* decl = sqlite3_column_decltype(stmt, c);
+    decls.push_back({name ? name : "", decl ? decl : ""});
+  }
   if (address >= 0) decls[address] = {"ROWID", "VARCHAR(20)"};
   auto result = std::make_unique<ResultTable>(std::move(decls));
   std::int64_t first = std::max<std::int64_t>(window.first, 1);
   std::int64_t row = 0, taken = 0;
   int rc;
-  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     if (++row < first) continue;
     if (window.count >= 0 && taken >= window.count) break;
     ++taken;
     for (int c = 0; c < columns; ++c) {
-      if (c == address && sqlite3_column_type(stmt.get(), c) == SQLITE_INTEGER) {
-        result->AddText(std::to_string(sqlite3_column_int64(stmt.get(), c)));
+      if (c == address && sqlite3_column_type(stmt, c) == SQLITE_INTEGER) {
+        result->AddText(std::to_string(sqlite3_column_int64(stmt, c)));
         continue;
       }
-      switch (sqlite3_column_type(stmt.get(), c)) {
+      switch (sqlite3_column_type(stmt, c)) {
         case SQLITE_INTEGER:
-          result->AddInteger(sqlite3_column_int64(stmt.get(), c));
+          result->AddInteger(sqlite3_column_int64(stmt, c));
           break;
         case SQLITE_FLOAT:
-          result->AddReal(sqlite3_column_double(stmt.get(), c));
+          result->AddReal(sqlite3_column_double(stmt, c));
           break;
         case SQLITE_TEXT: {
-          auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
-          result->AddText(std::string_view(text, sqlite3_column_bytes(stmt.get(), c)));
+          auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+          result->AddText(std::string_view(text, sqlite3_column_bytes(stmt, c)));
           break;
         }
         case SQLITE_BLOB: {
-          auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt.get(), c));
-          result->AddBlob(std::string_view(blob, sqlite3_column_bytes(stmt.get(), c)));
+          auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, c));
+          result->AddBlob(std::string_view(blob, sqlite3_column_bytes(stmt, c)));
           break;
         }
         default:
@@ -260,7 +271,7 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
     }
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Error();
-  reply->Table(*result);
+  *out = std::move(result);
   return {};
 }
 
@@ -278,6 +289,7 @@ Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>
 Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                             std::int64_t* changed) {
   *changed = 0;
+  if (IsProcDdl(sql)) return DefineProc(sql);
   const char* tail = nullptr;
   Stmt stmt;
   if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;
