@@ -79,6 +79,8 @@ class TOrvRDB : public TComponent {
   explicit TOrvRDB(TComponent* owner);
   ~TOrvRDB() override;
 
+  std::string ClassName() const override { return "TOrvRDB"; }
+
   // Framing (rdb/framing.cc).
   // Writes `message` as frames; returns the bytes written, headers included.
   // Stops at the first frame not written whole and drops that connection.
@@ -142,8 +144,6 @@ class TOrvRDB : public TComponent {
   void SetCatalogFetch(bool value) { catalog_fetch_ = value; }
 
   static constexpr int kMinTimeOut = 100;
-
-  std::string ClassName() const override { return "TOrvRDB"; }
 
  private:
   using TConnection = std::shared_ptr<TZozudSocket>;
