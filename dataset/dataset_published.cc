@@ -1,6 +1,7 @@
 #include "dataset/dataset_published.h"
 
 #include "dataset/orv_query.h"
+#include "dataset/orv_stored_proc.h"
 #include "dataset/orv_table.h"
 #include "host/published_props.h"
 
@@ -61,6 +62,12 @@ void PublishDataSetClasses(TClassRegistry& classes) {
       .Add(BooleanProperty<T>("CachedUpdates", &T::CachedUpdates, &T::SetCachedUpdates, false))
       .Add(BooleanProperty<T>("ReadOnly", &T::ReadOnly, &T::SetReadOnly, false))
       .Add(StringProperty<T>("IndexFieldNames", &T::IndexFieldNames, &T::SetIndexFieldNames));
+
+  using P = TOrvStoredProc;
+  classes.RegisterComponent<TOrvStoredProc>("TOrvStoredProc", "TOrvDataSet")
+      .Add(BooleanProperty<P>("Active", &P::Active, &P::SetActive, false))
+      .Add(ComponentProperty<P, TOrvRDB>("Database", &P::Database, &P::SetDatabase))
+      .Add(StringProperty<P>("StoredProcName", &P::StoredProcName, &P::SetProcName));
 }
 
 }  // namespace orv

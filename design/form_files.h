@@ -1,6 +1,6 @@
 // Form files of the package: the registry of every class a form may name
-// (TDataModule, TOrvRDB, TOrvQuery, TOrvTable and the parameter items), and
-// loading and saving forms with it.
+// (TDataModule, TOrvRDB, TOrvQuery, TOrvTable, TOrvStoredProc and the
+// parameter items), and loading and saving forms with it.
 //
 //   TFormHandlers handlers;
 //   handlers.Add("Query1FilterRecord", TDataSet::TFilterRecordEvent(...));

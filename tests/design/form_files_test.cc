@@ -14,6 +14,7 @@
 
 #include "dataset/message_log.h"
 #include "dataset/orv_query.h"
+#include "dataset/orv_stored_proc.h"
 #include "dataset/orv_table.h"
 #include "host/data_module.h"
 #include "rdb/orv_rdb.h"
@@ -146,13 +147,26 @@ TEST_F(FormFilesTest, KeepsEveryPublishedPropertyAndEvent) {
       "    IndexFieldNames = 'a;b'\n"
       "    ParamData = <>\n"
       "  end\n"
+      "  object Proc: TOrvStoredProc\n"
+      "    OnFilterRecord = Accept\n"
+      "    Database = Rdb\n"
+      "    StoredProcName = 'pay'\n"
+      "    ParamData = <\n"
+      "      item\n"
+      "        DataType = ftFloat\n"
+      "        Name = 'total'\n"
+      "        ParamType = ptOutput\n"
+      "      end>\n"
+      "  end\n"
       "end\n";
   TComponent* data = LoadForm(text, &app_, handlers);
   EXPECT_EQ(SaveForm(*data), text);
   auto* rdb = Find<TOrvRDB>(data, "Rdb");
   auto* query = Find<TOrvQuery>(data, "Query");
   auto* table = Find<TOrvTable>(data, "Table");
-  ASSERT_TRUE(rdb && query && table);
+  auto* proc = Find<TOrvStoredProc>(data, "Proc");
+  ASSERT_TRUE(rdb && query && table && proc);
+  EXPECT_EQ(proc->Database(), rdb);
   EXPECT_EQ(rdb->DatabaseType(), TDatabaseType::dtSybase);
   EXPECT_TRUE(table->ReadOnly());
   EXPECT_EQ(table->IndexFieldNames(), "a;b");
@@ -201,6 +215,25 @@ TEST_F(FormFilesTest, ResolvesAConnectionDefinedLater) {
       "end\n",
       &app_);
   EXPECT_EQ(Find<TOrvTable>(data, "Table1")->Database(), Find<TOrvRDB>(data, "OrvRDB1"));
+}
+
+TEST_F(FormFilesTest, AProcedureKeepsTheFormsParametersWrittenBeforeItsName) {
+  TComponent* data = LoadForm(
+      "object Data: TDataModule\n"
+      "  object Proc: TOrvStoredProc\n"
+      "    ParamData = <\n"
+      "      item\n"
+      "        DataType = ftInteger\n"
+      "        Name = 'who'\n"
+      "        ParamType = ptInput\n"
+      "      end>\n"
+      "    StoredProcName = 'pay'\n"
+      "  end\n"
+      "end\n",
+      &app_);
+  auto* proc = Find<TOrvStoredProc>(data, "Proc");
+  EXPECT_EQ(proc->StoredProcName(), "pay");
+  EXPECT_EQ(proc->Params()->Count(), 1);
 }
 
 TEST_F(FormFilesTest, AFailedLoadOpensNothingAndLeavesNothing) {
