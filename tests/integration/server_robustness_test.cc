@@ -192,13 +192,17 @@ TEST(ServerLimitsTest, ClientsReconnectingAtTheLimitAreNeverRefused) {
 TEST(ServerLimitsTest, SilentConnectionsAreClosedButRestingOnesAreKept) {
   RdbServerProcess server(ORV_RDBSERVER_PATH, {"--request-timeout", "1"});
   ASSERT_TRUE(server.ok()) << server.error();
-  FrameClient silent, half, resting;
+  FrameClient silent, half, later, resting;
   ASSERT_TRUE(silent.Connect(server.port()));
   ASSERT_TRUE(half.Connect(server.port()));
   ASSERT_TRUE(half.SendRaw("00"));
+  // A request begun after others were served has the same bound.
+  ASSERT_TRUE(later.Connect(server.port()));
+  ASSERT_LT(later.Request("ROLLBACK", "")->code, 0);
+  ASSERT_TRUE(later.SendRaw("00"));
   ASSERT_TRUE(resting.Connect(server.port()));
-  ASSERT_EQ(resting.Request("ROLLBACK", "")->code < 0, true);
-  for (FrameClient* c : {&silent, &half}) {
+  ASSERT_LT(resting.Request("ROLLBACK", "")->code, 0);
+  for (FrameClient* c : {&silent, &half, &later}) {
     auto line = c->ReadResult(5000);
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(line->text, "request not complete within 1 seconds");
