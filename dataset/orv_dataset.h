@@ -37,6 +37,7 @@
 #include "dataset/dataset_types.h"
 #include "host/blobslot.h"
 #include "host/dataset.h"
+#include "host/filer.h"
 #include "host/params.h"
 #include "host/strings.h"
 #include "host/syncobjs.h"
@@ -78,6 +79,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   TOrvRDB* Database() const { return database_; }
   void SetDatabase(TOrvRDB* value);
   TStrings* SQL() { return &sql_; }
+  const TStrings* SQL() const { return &sql_; }
   // Replaces the SQL lines; closes the dataset first when the text differs.
   void SetQuery(const TStrings* value);
   TParams* Params() { return &params_; }
@@ -177,6 +179,10 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void GetSProcParams(const std::string& name);
 
   std::string ClassName() const override { return "TOrvDataSet"; }
+  // Form files carry Params as "ParamData", a collection of the
+  // parameters with their names, types, directions and values; a dataset
+  // always writes it, empty or not.
+  void DefineProperties(TFiler* filer) override;
 
   // TOrvResultOwner: what the result stream and its reader use.
   std::string ReceiveFrame(int32_t socket) override;
@@ -309,6 +315,11 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
 
   void Notification(TComponent* component, TOperation operation) override;
   void CloseForDatabase() override;
+
+  // "ParamData" (orv_dataset.cc): Params replaced by the form's items, and
+  // Params as a collection.
+  void ReadParamData(TReader& reader);
+  void WriteParamData(TWriter& writer);
 
  private:
   // Stops a running reader and waits for it to end.

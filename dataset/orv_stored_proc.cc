@@ -60,6 +60,12 @@ TOrvStoredProc::~TOrvStoredProc() {
 
 void TOrvStoredProc::SetProcName(const TStordProcName& value) {
   if (value == proc_name_) return;
+  // A form carries the parameters as ParamData: loading keeps those and
+  // asks the server nothing.
+  if (ComponentState() & csLoading) {
+    proc_name_ = value;
+    return;
+  }
   if (Active()) SetActive(false);
   Params()->Clear();
   proc_name_ = value;
@@ -107,6 +113,12 @@ void TOrvStoredProc::ExecProc() {
 }
 
 void TOrvStoredProc::SetActive(bool value) {
+  // A form lists Active before StoredProcName: the wish waits for Loaded,
+  // which comes back here with the name read.
+  if (ComponentState() & csLoading) {
+    TOrvDataSet::SetActive(value);
+    return;
+  }
   if (value == Active()) return;
   if (value) {
     Open();

@@ -28,7 +28,8 @@ class TOrvStoredProc : public TOrvDataSet {
   const TStordProcName& StoredProcName() const { return proc_name_; }
   // The property's writer: a new name closes the dataset, replaces Params
   // with the server's list (raising what that request raises; the name is
-  // kept) and sets nothing else. The same name again sends nothing.
+  // kept) and sets nothing else. The same name again sends nothing; while
+  // loading from a form only the name is kept.
   void SetProcName(const TStordProcName& value);
   void SetStoredProcName(const TStordProcName& value) { SetProcName(value); }
 
@@ -40,6 +41,7 @@ class TOrvStoredProc : public TOrvDataSet {
   // Calls the procedure for its output parameters only; nothing while the
   // dataset is open or without a name.
   void ExecProc();
+  // Opens as Open does, or closes; while loading the wish waits for Loaded.
   void SetActive(bool value) override;
   // Procedures need no preparation.
   void Prepare() {}

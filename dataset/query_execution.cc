@@ -70,14 +70,17 @@ void TOrvDataSet::OpenPart(int32_t start_row, int32_t row_count) {
 }
 
 void TOrvDataSet::SetActive(bool value) {
+  // While a form loads only the wish is kept, connection or not: Loaded
+  // opens once, when every property and reference is in place. Opening
+  // here as well would start a second request on the first one's socket.
+  if (ComponentState() & csLoading) {
+    TDataSet::SetActive(value);
+    return;
+  }
   if (Active() == value) return;
   if (value) {
     if (database_ == nullptr) {
-      if (ComponentState() & csLoading) {
-        TDataSet::SetActive(true);
-      } else {
-        MessageBox(sNoDatabase, "Error", MB_ICONERROR | MB_TASKMODAL);
-      }
+      MessageBox(sNoDatabase, "Error", MB_ICONERROR | MB_TASKMODAL);
       return;
     }
     bool ok = false;
