@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "server/generated_statement.h"
+#include "server/sqlite_rows.h"
 #include "server/value_text.h"
 
 namespace orv::server {
@@ -220,48 +221,23 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
   // text column named exactly "ROWID".
   const int address = columns > 0 && SelectsRowAddress(sql) ? columns - 1 : -1;
   if (address >= 0) decls[address] = {"ROWID", "VARCHAR(20)"};
-  auto result = std::make_unique<ResultTable>(std::move(decls));
-  std::int64_t first = std::max<std::int64_t>(window.first, 1);
-  std::int64_t row = 0, taken = 0;
-  int rc;
-  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-    if (++row < first) continue;
-    if (window.count >= 0 && taken >= window.count) break;
-    ++taken;
-    for (int c = 0; c < columns; ++c) {
-      if (c == address && sqlite3_column_type(stmt.get(), c) == SQLITE_INTEGER) {
-        result->AddText(std::to_string(sqlite3_column_int64(stmt.get(), c)));
-        continue;
-      }
-      switch (sqlite3_column_type(stmt.get(), c)) {
-        case SQLITE_INTEGER:
-          result->AddInteger(sqlite3_column_int64(stmt.get(), c));
-          break;
-        case SQLITE_FLOAT:
-          result->AddReal(sqlite3_column_double(stmt.get(), c));
-          break;
-        case SQLITE_TEXT: {
-          auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
-          result->AddText(std::string_view(text, sqlite3_column_bytes(stmt.get(), c)));
-          break;
-        }
-        case SQLITE_BLOB: {
-          auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt.get(), c));
-          result->AddBlob(std::string_view(blob, sqlite3_column_bytes(stmt.get(), c)));
-          break;
-        }
-        default:
-          result->AddNull();
-      }
-    }
-    if (result->MemoryBytes() > kMaxResultBytes) {
-      return Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
-                                    " MiB; fetch it in parts with OPENPART");
-    }
+  // A second pass must read what the first one read: outside the user's
+  // transaction the first pass's read becomes a transaction of its own.
+  bool own_snapshot = false;
+  SqliteRows rows(stmt.get(), std::move(decls), address, window);
+  Outcome result = rows.Send(
+      reply,
+      [&]() -> Outcome {
+        if (InTransaction()) return {};
+        own_snapshot = true;
+        return Run("BEGIN");
+      },
+      [this] { return Error(); });
+  if (own_snapshot && InTransaction()) {
+    // The transaction only read; the reply stands whether it commits or not.
+    if (!result.ok() || !Run("COMMIT").ok()) Run("ROLLBACK");
   }
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Error();
-  reply->Table(*result);
-  return {};
+  return result;
 }
 
 Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,

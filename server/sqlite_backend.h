@@ -28,9 +28,6 @@ namespace orv::server {
 
 class SqliteBackend : public Backend {
  public:
-  // Largest materialised result; OPENPART fetches bigger ones in parts.
-  static constexpr std::size_t kMaxResultBytes = std::size_t{1} << 30;
-
   // Opens (creating if needed) the database at path. On failure returns
   // nothing and sets *error.
   // With allow_attach false, statements cannot reach other files (SqliteGuard).
