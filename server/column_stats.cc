@@ -179,59 +179,60 @@ std::vector<ColumnOut> ColumnStats::Describe() const {
 
 // The decisions above, read backwards: what each kind of description can
 // hold without a different decision or a longer length.
-bool ColumnStats::Fits(const ColumnOut& c, const ResultValue& v) {
+bool ColumnStats::Wire(const ColumnOut& c, const ResultValue& v, std::string* out) {
   using Kind = ResultValue::Kind;
-  if (v.kind == Kind::kNull || c.type_code == kStImage) return true;
-  if (v.kind == Kind::kBlob) return false;
-  if (c.mode == ColumnOut::Mode::kBool) {
-    return v.kind == Kind::kInteger && (v.integer == 0 || v.integer == 1);
-  }
-  if (c.mode == ColumnOut::Mode::kDate) return v.kind == Kind::kText && IsIsoDate(v.bytes);
-  switch (c.type_code) {
-    case kStInt:
-      return v.kind == Kind::kInteger && v.integer >= INT32_MIN && v.integer <= INT32_MAX;
-    case kStFloat:
-      return v.kind == Kind::kReal ||
-             (v.kind == Kind::kInteger && v.integer >= -kExactDoubleLimit &&
-              v.integer <= kExactDoubleLimit);
-    default:
-      switch (v.kind) {
-        case Kind::kInteger:
-          return DecimalDigits(v.integer) <= c.length;
-        case Kind::kReal:
-          return c.length >= kFloatWidth || FormatReal(v.real, kFloatWidth).size() <= c.length;
-        default:
-          return v.bytes.size() <= c.length;
-      }
-  }
-}
-
-void ColumnStats::Wire(const ColumnOut& c, const ResultValue& v, std::string* out) {
   switch (v.kind) {
-    case ResultValue::Kind::kNull:
-      return;
-    case ResultValue::Kind::kInteger: {
+    case Kind::kNull:
+      return true;
+    case Kind::kInteger: {
       if (c.mode == ColumnOut::Mode::kBool) {
+        if (v.integer != 0 && v.integer != 1) return false;
         out->push_back(v.integer ? 'T' : 'F');
-        return;
+        return true;
       }
+      const bool fits = c.type_code == kStImage ||
+                        (c.type_code == kStInt ? v.integer >= INT32_MIN && v.integer <= INT32_MAX
+                         : c.type_code == kStFloat
+                             ? v.integer >= -kExactDoubleLimit && v.integer <= kExactDoubleLimit
+                             : c.mode == ColumnOut::Mode::kRaw && DecimalDigits(v.integer) <= c.length);
+      if (!fits) return false;
       char digits[24];
-      auto end = std::to_chars(digits, digits + sizeof digits, v.integer).ptr;
-      out->append(digits, end);
-      return;
+      out->append(digits, std::to_chars(digits, digits + sizeof digits, v.integer).ptr);
+      return true;
     }
-    case ResultValue::Kind::kReal:
+    case Kind::kReal: {
+      if (c.mode != ColumnOut::Mode::kRaw || c.type_code == kStInt) return false;
+      const std::size_t before = out->size();
       AppendReal(v.real, kFloatWidth, out);
-      return;
-    default:
+      if (c.type_code == kStImage || out->size() - before <= c.length) return true;
+      out->resize(before);
+      return false;
+    }
+    case Kind::kText:
+    case Kind::kBlob:
+      if (c.type_code == kStImage) {
+        out->append(v.bytes);
+        return true;
+      }
+      if (v.kind == Kind::kBlob || c.mode == ColumnOut::Mode::kBool || c.type_code == kStInt ||
+          c.type_code == kStFloat)
+        return false;
       if (c.mode == ColumnOut::Mode::kDate) {
         char wire[kWireDateLength];
-        if (IsoDateToWire(v.bytes, wire)) out->append(wire, sizeof wire);
-        return;
+        if (!IsoDateToWire(v.bytes, wire)) return false;
+        out->append(wire, sizeof wire);
+        return true;
       }
+      if (v.bytes.size() > c.length) return false;
       out->append(v.bytes);
-      return;
+      return true;
   }
+  return false;
+}
+
+bool ColumnStats::Fits(const ColumnOut& c, const ResultValue& v) {
+  std::string ignored;
+  return Wire(c, v, &ignored);
 }
 
 }  // namespace orv::server

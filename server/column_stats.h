@@ -18,9 +18,10 @@
 // Declared lengths start from the schema (VARCHAR(n)) or the natural width
 // (11, 24, 17, at least 255 for text) and grow only when a value needs more.
 //
-// Fits() answers whether a value seen later (the second pass of a result
-// that is measured first and then streamed) stays within a decision already
-// sent; Wire() writes a value the way the decision says.
+// Wire() writes a value the way a decision says, and refuses one that does
+// not keep to it: a value seen later (the second pass of a result that is
+// measured first and then streamed) may not stay within a decision already
+// sent.
 //
 // Plain values; used by one thread.
 #pragma once
@@ -77,10 +78,10 @@ class ColumnStats {
 
   std::vector<ColumnOut> Describe() const;
 
-  // Whether `value` keeps to `column`'s description.
+  // Appends `value` in wire form (without its length) to *out; false, with
+  // nothing appended, when it does not keep to `column`'s description.
+  static bool Wire(const ColumnOut& column, const ResultValue& value, std::string* out);
   static bool Fits(const ColumnOut& column, const ResultValue& value);
-  // Appends `value` in wire form (without its length) to *out.
-  static void Wire(const ColumnOut& column, const ResultValue& value, std::string* out);
 
  private:
   enum class DeclKind { kNone, kInteger, kReal, kText, kBlob, kBool, kDate };

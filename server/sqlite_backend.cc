@@ -90,7 +90,11 @@ std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
                                                       int busy_timeout_ms, std::string* error,
                                                       bool allow_attach) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+  // One thread uses the connection (sqlite3_interrupt may come from any),
+  // so SQLite need not lock it around every call: a result's values are
+  // read by several calls each.
+  int rc = sqlite3_open_v2(path.c_str(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc != SQLITE_OK) {
     *error = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);

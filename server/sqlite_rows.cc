@@ -109,14 +109,12 @@ Outcome SqliteRows::Send(OpenReply* reply, const std::function<Outcome()>& hold_
   std::string wire;
   rc = Each([&] {
     for (int c = 0; c < columns; ++c) {
-      const ResultValue v = Value(c, digits);
-      if (!ColumnStats::Fits(described[c], v)) {
+      wire.clear();
+      if (!ColumnStats::Wire(described[c], Value(c, digits), &wire)) {
         failure = Outcome::Error(-1, "column " + described[c].name +
                                          " gave a value the first pass did not foresee");
         return false;
       }
-      wire.clear();
-      ColumnStats::Wire(described[c], v, &wire);
       reply->Field(wire);
     }
     return true;
