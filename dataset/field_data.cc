@@ -261,10 +261,10 @@ std::unique_ptr<TStream> TOrvDataSet::CreateBlobStream(TField* field, TBlobStrea
 std::string TOrvDataSet::GetFieldValue(TCompactStrings& store, int index, int row) {
   const TFieldInf& entry = *layout_.at(static_cast<size_t>(index));
   auto* list = static_cast<TCompactStrings*>(store.GetObject(IsBlobColumn(entry.FieldType) ? entry.BlobIndex : 0));
-  if (IsBlobColumn(entry.FieldType)) return list->Get(row);
-  const std::string& text = list->Get(row);
+  if (IsBlobColumn(entry.FieldType)) return std::string(list->Get(row));
+  const std::string_view text = list->Get(row);
   if (static_cast<size_t>(entry.Offset) >= text.size()) return std::string();
-  return Trim(std::string_view(text).substr(static_cast<size_t>(entry.Offset),
+  return Trim(text.substr(static_cast<size_t>(entry.Offset),
                                             static_cast<size_t>(entry.Size)));
 }
 
@@ -278,7 +278,7 @@ bool TOrvDataSet::SetFieldValue(TCompactStrings& store, const std::string& value
   if (value.size() > static_cast<size_t>(entry.Size))
     throw EOrvDataSetException(Format(sValueTooLong, entry.Name));
   auto* rows = static_cast<TCompactStrings*>(store.GetObject(0));
-  std::string text = rows->Get(row);
+  std::string text(rows->Get(row));
   const size_t offset = static_cast<size_t>(entry.Offset);
   const size_t size = static_cast<size_t>(entry.Size);
   if (text.size() < offset + size) text.resize(offset + size, ' ');

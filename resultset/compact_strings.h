@@ -10,6 +10,12 @@
 // ...), one allocation per step; Insert and Delete move the items behind the
 // index by one slot; appending moves nothing.
 //
+// Strings are not allocated one by one: their bytes go into blocks the list
+// owns (see compact_strings.cc), and an item is a view into a block plus its
+// object. A million row texts thus cost their bytes and 24 bytes each rather
+// than a heap allocation each. A view returned by Get stays valid until the
+// list is next changed.
+//
 // The list owns its strings and never its objects: no operation frees an
 // object; whoever stores objects frees them.
 //
@@ -18,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,17 +42,17 @@ class TCompactStrings : public TPersistent {
   int32_t Capacity() const { return capacity_; }
 
   // Append; return the new item's index (the old Count).
-  int Add(std::string s);
-  int AddObject(std::string s, TObject* object);
+  int Add(std::string_view s);
+  int AddObject(std::string_view s, TObject* object);
   // 0 <= index <= Count; index Count appends.
-  void Insert(int index, std::string s);
+  void Insert(int index, std::string_view s);
   // The checked operations raise EStringListError
   // "List index out of bounds (<index>)" outside 0 <= index < Count and
   // leave the list unchanged.
   void Delete(int index);
-  const std::string& Get(int index) const;
+  std::string_view Get(int index) const;
   TObject* GetObject(int index) const;
-  void Put(int index, std::string s);
+  void Put(int index, std::string_view s);
   void PutObject(int index, TObject* object);
   // The first index whose string equals `s` ignoring case, or -1.
   int IndexOf(std::string_view s) const;
@@ -56,28 +63,47 @@ class TCompactStrings : public TPersistent {
   // "List capacity out of bounds (<n>)" for n < Count.
   void SetCapacity(int32_t n);
 
+  // Bytes the blocks hold, dropped strings included (for tests).
+  size_t StoredBytes() const { return used_bytes_; }
+
   std::string ClassName() const override { return "TCompactStrings"; }
 
  protected:
   // Inserts without checking the index (0 <= index <= Count is the caller's
   // promise); grows first when every slot is used.
-  void InsertItem(int index, std::string s);
+  void InsertItem(int index, std::string_view s);
   void Grow();
 
  private:
   struct Item {
-    std::string str;
+    const char* data = nullptr;
+    uint32_t size = 0;
     TObject* object = nullptr;
+  };
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t capacity = 0;
+    size_t used = 0;
   };
 
   [[noreturn]] static void Error(const char* format, int index);
   void CheckIndex(int index) const;
+  // A copy of `s` in the blocks.
+  Item Store(std::string_view s);
+  // The bytes of item `index` are no longer needed.
+  void Drop(const Item& item);
+  // Copies the live strings into one block once the dropped ones outweigh
+  // them.
+  void CompactIfWasteful();
 
   // items_.size() == count_; items_.capacity() >= capacity_, and the vector
   // never reallocates between growth steps because every step reserves.
   std::vector<Item> items_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
+  std::vector<Block> blocks_;  // only the last one is filled further
+  size_t used_bytes_ = 0;      // bytes used in all blocks
+  size_t live_bytes_ = 0;      // of those, the bytes items refer to
 };
 
 }  // namespace orv

@@ -43,7 +43,7 @@ constexpr const char* sValueTooLong =
 // object and reused while the item still holds the same bytes.
 class TOrvRDBStream::SharedBlob : public TObject {
  public:
-  explicit SharedBlob(const std::string& value)
+  explicit SharedBlob(std::string_view value)
       : value_(std::make_shared<const std::string>(value)) {}
   const std::shared_ptr<const std::string>& Value() const { return value_; }
 
@@ -130,17 +130,16 @@ class TOrvRDBStream::Reader : public TReplySink {
       if (rows_->Count() == rows_->Capacity())
         rows_->SetCapacity(std::max(rows_->Capacity() * 2, 64));
       assert(row_.size() == layout_width_);
-      rows_->Add(std::move(row_));
+      rows_->Add(row_);
       for (size_t c = 0; c < blob_lists_.size(); ++c) {
         if (blob_lists_[c] == nullptr) continue;
-        blob_lists_[c]->Add(std::move(blob_values_[c]));
+        blob_lists_[c]->Add(blob_values_[c]);
         assert(blob_lists_[c]->Count() == rows_->Count());
       }
       count = stream_.row_count_.load() + 1;
       stream_.row_count_.store(count);
     }
     row_.clear();
-    row_.reserve(stream_.row_width_.load());
     if (stream_.cur_row_.load() == count - 2) stream_.Signal();
   }
 
@@ -292,13 +291,13 @@ std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
   const TFieldInf& inf = *field_list_[column];
   if (IsBlobColumn(inf.FieldType)) {
     TCompactStrings* blobs = ListLocked(inf.BlobIndex);
-    return blobs != nullptr && row < blobs->Count() ? blobs->Get(row) : std::string();
+    return blobs != nullptr && row < blobs->Count() ? std::string(blobs->Get(row)) : std::string();
   }
   TCompactStrings* rows = ListLocked(0);
   if (rows == nullptr || row >= rows->Count()) return std::string();
-  const std::string& text = rows->Get(row);
+  const std::string_view text = rows->Get(row);
   if (static_cast<size_t>(inf.Offset) >= text.size()) return std::string();
-  return Trim(std::string_view(text).substr(inf.Offset, inf.Size));
+  return Trim(text.substr(inf.Offset, inf.Size));
 }
 
 std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
@@ -310,7 +309,7 @@ std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
   const TFieldInf& inf = *field_list_[column];
   TCompactStrings* blobs = IsBlobColumn(inf.FieldType) ? ListLocked(inf.BlobIndex) : nullptr;
   if (blobs == nullptr || row >= blobs->Count()) return nullptr;
-  const std::string& value = blobs->Get(row);
+  const std::string_view value = blobs->Get(row);
   if (auto* shared = dynamic_cast<SharedBlob*>(blobs->GetObject(row))) {
     if (*shared->Value() == value) return shared->Value();
   }
