@@ -8,6 +8,10 @@
 // or date type reads as null. A value too long for its slot is refused with
 // the host's error naming the field, never cut. Blob values are never
 // copied here: blob streams work on the slot itself.
+//
+// Each field type converts through its one entry of kCodecs (decode,
+// encode, whether an empty slot is null), and every write, through a field
+// or a blob stream, passes the one state check CheckFieldWritable.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -47,14 +51,104 @@ TTimeStamp SlotTimeStamp(const std::string& text) {
   return stamp;
 }
 
-bool IsNullable(TFieldType type) {
-  switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency:
-    case ftBoolean: case ftDate: case ftTime: case ftDateTime:
-      return true;
-    default:
-      return false;
-  }
+// How one field type converts between its slot text and the host's native
+// buffer. `decode` gets a buffer of `size` bytes already zeroed; `nullable`
+// types read an empty slot as null. Every type the dataset converts has
+// exactly one entry in kCodecs; a type without one is refused both ways.
+struct TFieldCodec {
+  TFieldType type;
+  bool nullable;
+  void (*decode)(const std::string& text, void* buffer, size_t size);
+  std::string (*encode)(const void* buffer);
+};
+
+template <class T>
+void Store(void* buffer, T value) {
+  std::memcpy(buffer, &value, sizeof value);
+}
+
+template <class T>
+T Load(const void* buffer) {
+  T value;
+  std::memcpy(&value, buffer, sizeof value);
+  return value;
+}
+
+void DecodeString(const std::string& text, void* buffer, size_t size) {
+  std::memcpy(buffer, text.data(), std::min(text.size(), size > 0 ? size - 1 : 0));
+}
+
+std::string EncodeString(const void* buffer) { return static_cast<const char*>(buffer); }
+
+template <class T>
+void DecodeInteger(const std::string& text, void* buffer, size_t) {
+  Store(buffer, static_cast<T>(SignedInt(text)));
+}
+
+template <class T>
+std::string EncodeInteger(const void* buffer) {
+  return IntToStr(Load<T>(buffer));
+}
+
+void DecodeBoolean(const std::string& text, void* buffer, size_t) {
+  Store<uint8_t>(buffer, !text.empty() && text[0] == 'T' ? 1 : 0);
+}
+
+std::string EncodeBoolean(const void* buffer) {
+  return *static_cast<const uint8_t*>(buffer) != 0 ? "T" : "F";
+}
+
+void DecodeFloat(const std::string& text, void* buffer, size_t) { Store(buffer, orv::atof(text)); }
+
+std::string EncodeFloat(const void* buffer) { return FloatToStrEx(Load<double>(buffer)); }
+
+void DecodeDate(const std::string& text, void* buffer, size_t) {
+  Store(buffer, SlotTimeStamp(text).Date);
+}
+
+std::string EncodeDate(const void* buffer) {
+  TTimeStamp stamp{0, 0};
+  stamp.Date = Load<int32_t>(buffer);
+  return TimeStampToMWFormat(stamp);
+}
+
+void DecodeTime(const std::string& text, void* buffer, size_t) {
+  Store(buffer, SlotTimeStamp(text).Time);
+}
+
+std::string EncodeTime(const void* buffer) {
+  TTimeStamp stamp{0, 0};
+  stamp.Time = Load<int32_t>(buffer);
+  return TimeStampToMWFormat(stamp);
+}
+
+void DecodeDateTime(const std::string& text, void* buffer, size_t) {
+  const TTimeStamp stamp = SlotTimeStamp(text);
+  Store(buffer, static_cast<double>(stamp.Date) * 86400000.0 + stamp.Time);
+}
+
+std::string EncodeDateTime(const void* buffer) {
+  return TimeStampToMWFormat(MSecsToTimeStamp(std::round(Load<double>(buffer))));
+}
+
+constexpr TFieldCodec kCodecs[] = {
+    {ftString, false, DecodeString, EncodeString},
+    {ftSmallint, true, DecodeInteger<int16_t>, EncodeInteger<int16_t>},
+    {ftWord, true, DecodeInteger<uint16_t>, EncodeInteger<uint16_t>},
+    {ftInteger, true, DecodeInteger<int32_t>, EncodeInteger<int32_t>},
+    {ftBoolean, true, DecodeBoolean, EncodeBoolean},
+    {ftFloat, true, DecodeFloat, EncodeFloat},
+    {ftCurrency, true, DecodeFloat, EncodeFloat},
+    {ftDate, true, DecodeDate, EncodeDate},
+    {ftTime, true, DecodeTime, EncodeTime},
+    {ftDateTime, true, DecodeDateTime, EncodeDateTime},
+};
+
+// The codec of `type`; nullptr for a type the dataset does not convert.
+const TFieldCodec* CodecOf(TFieldType type) {
+  for (const TFieldCodec& codec : kCodecs)
+    if (codec.type == type) return &codec;
+  return nullptr;
 }
 
 }  // namespace
@@ -73,6 +167,19 @@ const TFieldInf* TOrvDataSet::LayoutOf(const TField* field) const {
   return layout_[static_cast<size_t>(index)].get();
 }
 
+void TOrvDataSet::CheckFieldWritable(const TField* field) const {
+  const TDataSetState state = State();
+  if (!key_active_ && state != dsEdit && state != dsInsert && state != dsSetKey &&
+      state != dsCalcFields && state != dsFilter && state != dsNewValue &&
+      state != dsInternalCalc)
+    DatabaseError(SNotEditing);
+  if (field->FieldNo() == -1) return;
+  // While calculated fields are filled only they may change.
+  if (state == dsCalcFields) DatabaseError(SNotEditing);
+  if (field->ReadOnly() && state != dsSetKey && state != dsFilter)
+    DatabaseErrorFmt(SFieldReadOnly, field->DisplayName());
+}
+
 bool TOrvDataSet::GetFieldData(TField* field, void* buffer) {
   const TRecordBuffer record = FieldBuffer();
   if (record == nullptr) return false;
@@ -89,73 +196,22 @@ bool TOrvDataSet::GetFieldData(TField* field, void* buffer) {
   const char* slot = record + entry.Offset;
   if (IsBlobColumn(entry.FieldType)) return true;
   const std::string text(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
-  if (IsNullable(field->DataType()) && Trim(text).empty()) return false;
-  switch (field->DataType()) {
-    case ftString: {
-      const size_t n = std::min(text.size(), data_size > 0 ? data_size - 1 : 0);
-      std::memcpy(buffer, text.data(), n);
-      break;
-    }
-    case ftSmallint: {
-      const int16_t v = static_cast<int16_t>(SignedInt(text));
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    case ftWord: {
-      const uint16_t v = static_cast<uint16_t>(SignedInt(text));
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    case ftInteger: {
-      const int32_t v = static_cast<int32_t>(SignedInt(text));
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    case ftBoolean:
-      *static_cast<uint8_t*>(buffer) = !text.empty() && text[0] == 'T' ? 1 : 0;
-      break;
-    case ftFloat: case ftCurrency: {
-      const double v = orv::atof(text);
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    case ftDate: {
-      const int32_t v = SlotTimeStamp(text).Date;
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    case ftTime: {
-      const int32_t v = SlotTimeStamp(text).Time;
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    case ftDateTime: {
-      const TTimeStamp stamp = SlotTimeStamp(text);
-      const double v = static_cast<double>(stamp.Date) * 86400000.0 + stamp.Time;
-      std::memcpy(buffer, &v, sizeof v);
-      break;
-    }
-    default:
-      DatabaseError("unsupported data type");
-  }
+  const TFieldCodec* codec = CodecOf(field->DataType());
+  if (codec != nullptr && codec->nullable && Trim(text).empty()) return false;
+  if (codec == nullptr) DatabaseError("unsupported data type");
+  codec->decode(text, buffer, data_size);
   return true;
 }
 
 void TOrvDataSet::SetFieldData(TField* field, const void* buffer) {
+  CheckFieldWritable(field);
   const TDataSetState state = State();
-  if (!key_active_ && state != dsEdit && state != dsInsert && state != dsSetKey &&
-      state != dsCalcFields && state != dsFilter && state != dsNewValue &&
-      state != dsInternalCalc)
-    DatabaseError(SNotEditing);
   if (field->FieldNo() == -1) {
     char* slot = CalcBuffer() + calc_fields_offset_ + field->Offset();
     slot[0] = buffer == nullptr ? 1 : 0;
     if (buffer != nullptr) std::memcpy(slot + 1, buffer, static_cast<size_t>(field->DataSize()));
   } else {
-    if (state == dsCalcFields) DatabaseError(SNotEditing);
     const TRecordBuffer record = key_active_ ? key_buffer_ : ActiveBuffer();
-    if (field->ReadOnly() && state != dsSetKey && state != dsFilter)
-      DatabaseErrorFmt(SFieldReadOnly, field->DisplayName());
     field->Validate(buffer);
     const TFieldInf& entry = *LayoutOf(field);
     char* slot = record + entry.Offset;
@@ -164,59 +220,9 @@ void TOrvDataSet::SetFieldData(TField* field, const void* buffer) {
     } else if (buffer == nullptr) {
       std::memset(slot, 0, static_cast<size_t>(entry.Size));
     } else {
-      std::string text;
-      switch (field->DataType()) {
-        case ftString:
-          text = static_cast<const char*>(buffer);
-          break;
-        case ftSmallint: {
-          int16_t v;
-          std::memcpy(&v, buffer, sizeof v);
-          text = IntToStr(v);
-          break;
-        }
-        case ftWord: {
-          uint16_t v;
-          std::memcpy(&v, buffer, sizeof v);
-          text = IntToStr(v);
-          break;
-        }
-        case ftInteger: {
-          int32_t v;
-          std::memcpy(&v, buffer, sizeof v);
-          text = IntToStr(v);
-          break;
-        }
-        case ftBoolean:
-          text = *static_cast<const uint8_t*>(buffer) != 0 ? "T" : "F";
-          break;
-        case ftFloat: case ftCurrency: {
-          double v;
-          std::memcpy(&v, buffer, sizeof v);
-          text = FloatToStrEx(v);
-          break;
-        }
-        case ftDate: {
-          TTimeStamp stamp{0, 0};
-          std::memcpy(&stamp.Date, buffer, sizeof stamp.Date);
-          text = TimeStampToMWFormat(stamp);
-          break;
-        }
-        case ftTime: {
-          TTimeStamp stamp{0, 0};
-          std::memcpy(&stamp.Time, buffer, sizeof stamp.Time);
-          text = TimeStampToMWFormat(stamp);
-          break;
-        }
-        case ftDateTime: {
-          double v;
-          std::memcpy(&v, buffer, sizeof v);
-          text = TimeStampToMWFormat(MSecsToTimeStamp(std::round(v)));
-          break;
-        }
-        default:
-          DatabaseError("unsupported field type");
-      }
+      const TFieldCodec* codec = CodecOf(field->DataType());
+      if (codec == nullptr) DatabaseError("unsupported field type");
+      const std::string text = codec->encode(buffer);
       if (entry.Size < 1 || text.size() > static_cast<size_t>(entry.Size) - 1)
         DatabaseErrorFmt(sValueTooLong, field->DisplayName());
       std::memcpy(slot, text.data(), text.size());
@@ -232,14 +238,9 @@ std::unique_ptr<TStream> TOrvDataSet::CreateBlobStream(TField* field, TBlobStrea
     DatabaseErrorFmt("Field '%s' is not a blob field", field->DisplayName());
   TRecordBuffer record = FieldBuffer();
   if (mode != bmRead) {
-    // Writing follows the rules of SetFieldData: only while editing, never
-    // a read-only field, and into the record an edit changes.
-    const TDataSetState state = State();
-    if (!key_active_ && state != dsEdit && state != dsInsert && state != dsSetKey &&
-        state != dsFilter && state != dsNewValue && state != dsInternalCalc)
-      DatabaseError(SNotEditing);
-    if (field->ReadOnly() && state != dsSetKey && state != dsFilter)
-      DatabaseErrorFmt(SFieldReadOnly, field->DisplayName());
+    // Writing follows the rules of SetFieldData, into the record an edit
+    // changes.
+    CheckFieldWritable(field);
     record = key_active_ ? key_buffer_ : ActiveBuffer();
   }
   auto stream = std::make_unique<TZozudBlobStream>(field, &entry, mode, record, this, &blob_table_);

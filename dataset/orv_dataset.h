@@ -287,6 +287,9 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // The record buffer field access goes to.
   TRecordBuffer FieldBuffer() const;
   const TFieldInf* LayoutOf(const TField* field) const;
+  // Raises the host's error unless `field` may be written in this state:
+  // SetFieldData and the blob streams that write share it.
+  void CheckFieldWritable(const TField* field) const;
   bool RowFits(int32_t size) const;
   // Refuses any change while the host's read-only flag is set.
   void CheckModifiable() const;

@@ -36,8 +36,8 @@ inline constexpr int32_t kMaxColumns = 65535;
 inline constexpr int32_t kMaxDeclaredLength = 16 * 1024 * 1024;
 inline constexpr int32_t kMaxRowWidth = 64 * 1024 * 1024;
 inline constexpr int32_t kMaxDataLength = 1024 * 1024 * 1024;
-// Bytes one result may occupy once stored (row texts, blob and over-long
-// values). Padding makes a row text as wide as its declared lengths, so a
+// Bytes one result may occupy once stored (row texts and blob values).
+// Padding makes a row text as wide as its declared lengths, so a
 // reply of a few bytes per row could otherwise claim gigabytes.
 inline constexpr int64_t kMaxStoredBytes = int64_t{1} << 30;
 inline constexpr const char* sResultTooLarge =
