@@ -25,6 +25,12 @@
 namespace orv {
 namespace {
 
+// Nothing but blanks and control characters: what Trim leaves empty.
+bool IsBlankText(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
 // Decimal integer with an optional sign; 0 for anything else.
 int64_t SignedInt(std::string_view text) {
   text = std::string_view(text).substr(std::min(text.find_first_not_of(" \t"), text.size()));
@@ -42,7 +48,7 @@ int64_t SignedInt(std::string_view text) {
   return negative ? -value : value;
 }
 
-TTimeStamp SlotTimeStamp(const std::string& text) {
+TTimeStamp SlotTimeStamp(std::string_view text) {
   const size_t semicolon = text.find(';');
   if (semicolon == std::string::npos) return TimeStampFromMWFormat(text);
   TTimeStamp stamp;
@@ -58,7 +64,7 @@ TTimeStamp SlotTimeStamp(const std::string& text) {
 struct TFieldCodec {
   TFieldType type;
   bool nullable;
-  void (*decode)(const std::string& text, void* buffer, size_t size);
+  void (*decode)(std::string_view text, void* buffer, size_t size);
   std::string (*encode)(const void* buffer);
 };
 
@@ -74,14 +80,14 @@ T Load(const void* buffer) {
   return value;
 }
 
-void DecodeString(const std::string& text, void* buffer, size_t size) {
+void DecodeString(std::string_view text, void* buffer, size_t size) {
   std::memcpy(buffer, text.data(), std::min(text.size(), size > 0 ? size - 1 : 0));
 }
 
 std::string EncodeString(const void* buffer) { return static_cast<const char*>(buffer); }
 
 template <class T>
-void DecodeInteger(const std::string& text, void* buffer, size_t) {
+void DecodeInteger(std::string_view text, void* buffer, size_t) {
   Store(buffer, static_cast<T>(SignedInt(text)));
 }
 
@@ -90,7 +96,7 @@ std::string EncodeInteger(const void* buffer) {
   return IntToStr(Load<T>(buffer));
 }
 
-void DecodeBoolean(const std::string& text, void* buffer, size_t) {
+void DecodeBoolean(std::string_view text, void* buffer, size_t) {
   Store<uint8_t>(buffer, !text.empty() && text[0] == 'T' ? 1 : 0);
 }
 
@@ -98,11 +104,11 @@ std::string EncodeBoolean(const void* buffer) {
   return *static_cast<const uint8_t*>(buffer) != 0 ? "T" : "F";
 }
 
-void DecodeFloat(const std::string& text, void* buffer, size_t) { Store(buffer, orv::atof(text)); }
+void DecodeFloat(std::string_view text, void* buffer, size_t) { Store(buffer, orv::atof(text)); }
 
 std::string EncodeFloat(const void* buffer) { return FloatToStrEx(Load<double>(buffer)); }
 
-void DecodeDate(const std::string& text, void* buffer, size_t) {
+void DecodeDate(std::string_view text, void* buffer, size_t) {
   Store(buffer, SlotTimeStamp(text).Date);
 }
 
@@ -112,7 +118,7 @@ std::string EncodeDate(const void* buffer) {
   return TimeStampToMWFormat(stamp);
 }
 
-void DecodeTime(const std::string& text, void* buffer, size_t) {
+void DecodeTime(std::string_view text, void* buffer, size_t) {
   Store(buffer, SlotTimeStamp(text).Time);
 }
 
@@ -122,7 +128,7 @@ std::string EncodeTime(const void* buffer) {
   return TimeStampToMWFormat(stamp);
 }
 
-void DecodeDateTime(const std::string& text, void* buffer, size_t) {
+void DecodeDateTime(std::string_view text, void* buffer, size_t) {
   const TTimeStamp stamp = SlotTimeStamp(text);
   Store(buffer, static_cast<double>(stamp.Date) * 86400000.0 + stamp.Time);
 }
@@ -195,9 +201,9 @@ bool TOrvDataSet::GetFieldData(TField* field, void* buffer) {
   std::memset(buffer, 0, data_size);
   const char* slot = record + entry.Offset;
   if (IsBlobColumn(entry.FieldType)) return true;
-  const std::string text(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
+  const std::string_view text(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
   const TFieldCodec* codec = CodecOf(field->DataType());
-  if (codec != nullptr && codec->nullable && Trim(text).empty()) return false;
+  if (codec != nullptr && codec->nullable && IsBlankText(text)) return false;
   if (codec == nullptr) DatabaseError("unsupported data type");
   codec->decode(text, buffer, data_size);
   return true;

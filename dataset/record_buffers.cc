@@ -145,17 +145,16 @@ TGetResult TOrvDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
 
 void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
   const int32_t row = stream_->Tell();
-  for (size_t i = 0; i < layout_.size(); ++i) {
-    const TFieldInf& entry = *layout_[i];
-    std::string value = stream_->GetFieldValue(static_cast<int32_t>(i), row);
+  stream_->ReadRow(row, static_cast<int32_t>(layout_.size()), [&](int32_t column,
+                                                                   std::string_view value) {
+    const TFieldInf& entry = *layout_[static_cast<size_t>(column)];
     char* slot = buffer + entry.Offset;
     if (IsBlobColumn(entry.FieldType)) {
       TBlobSlot blob;
       if (!value.empty()) {
         const int64_t key = (static_cast<int64_t>(entry.BlobIndex) << 32) | static_cast<uint32_t>(row);
         auto& shared = blob_values_[key];
-        if (!shared || *shared != value)
-          shared = std::make_shared<const std::string>(std::move(value));
+        if (!shared || *shared != value) shared = std::make_shared<const std::string>(value);
         blob.handle = blob_table_.Share(shared);
         blob.length = static_cast<int32_t>(shared->size());
       }
@@ -168,7 +167,7 @@ void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
       std::memcpy(slot, value.data(), n);
       if (entry.Size > 0) std::memset(slot + n, 0, static_cast<size_t>(entry.Size) - n);
     }
-  }
+  });
 }
 
 void TOrvDataSet::FreeBlobBuffer(TRecordBuffer buffer) {

@@ -65,25 +65,35 @@ int TIntegerField::DataSize() const {
   }
 }
 
-int64_t TIntegerField::AsLargeInt() const {
+bool TIntegerField::ReadLargeInt(int64_t& value) const {
   switch (DataType()) {
     case ftSmallint: {
-      int16_t value = 0;
-      return GetData(&value) ? value : 0;
+      int16_t native = 0;
+      const bool present = GetData(&native);
+      value = native;
+      return present;
     }
     case ftWord: {
-      uint16_t value = 0;
-      return GetData(&value) ? value : 0;
+      uint16_t native = 0;
+      const bool present = GetData(&native);
+      value = native;
+      return present;
     }
-    case ftLargeint: {
-      int64_t value = 0;
-      return GetData(&value) ? value : 0;
-    }
+    case ftLargeint:
+      value = 0;
+      return GetData(&value);
     default: {
-      int32_t value = 0;
-      return GetData(&value) ? value : 0;
+      int32_t native = 0;
+      const bool present = GetData(&native);
+      value = native;
+      return present;
     }
   }
+}
+
+int64_t TIntegerField::AsLargeInt() const {
+  int64_t value = 0;
+  return ReadLargeInt(value) ? value : 0;
 }
 
 void TIntegerField::SetAsLargeInt(int64_t value) {
@@ -126,7 +136,11 @@ void TIntegerField::SetAsLargeInt(int64_t value) {
   }
 }
 
-std::string TIntegerField::AsString() const { return IsNull() ? "" : IntToStr(AsLargeInt()); }
+// One read of the value answers both whether it is null and what it is.
+std::string TIntegerField::AsString() const {
+  int64_t value = 0;
+  return ReadLargeInt(value) ? IntToStr(value) : "";
+}
 
 void TIntegerField::SetAsString(const std::string& value) {
   const std::string text = Trim(value);
@@ -175,8 +189,9 @@ void TBooleanField::SetAsBoolean(bool value) {
 }
 
 std::string TBooleanField::AsString() const {
-  if (IsNull()) return {};
-  return AsBoolean() ? "True" : "False";
+  uint8_t value = 0;
+  if (!GetData(&value)) return {};
+  return value != 0 ? "True" : "False";
 }
 
 void TBooleanField::SetAsString(const std::string& value) {
@@ -217,7 +232,10 @@ int TFloatField::AsInteger() const {
   return static_cast<int>(std::lround(value));
 }
 
-std::string TFloatField::AsString() const { return IsNull() ? "" : FloatToStr(AsFloat()); }
+std::string TFloatField::AsString() const {
+  double value = 0;
+  return GetData(&value) ? FloatToStr(value) : "";
+}
 
 void TFloatField::SetAsString(const std::string& value) {
   const std::string text = Trim(value);

@@ -159,7 +159,12 @@ std::string FormatFixed(double a, int precision, int decimals, char thousands) {
 
 }  // namespace
 
-std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+std::string Trim(std::string_view s) {
+  size_t begin = 0, end = s.size();
+  while (begin < end && IsBlank(s[begin])) ++begin;
+  while (end > begin && IsBlank(s[end - 1])) --end;
+  return std::string(s.substr(begin, end - begin));
+}
 
 std::string TrimLeft(std::string_view s) {
   size_t i = 0;

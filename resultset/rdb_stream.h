@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,6 +101,11 @@ class TOrvRDBStream : public TCompactStrings {
   bool Eof() const { return seek_state_ == ssEof; }
   // Empty outside the columns or the rows received.
   std::string GetFieldValue(int32_t column, int32_t row);
+  // Calls value(column, text) for columns 0 to columns - 1 in order, text
+  // being what GetFieldValue(column, row) gives, under one hold of the lock;
+  // the text is valid only during the call.
+  void ReadRow(int32_t row, int32_t columns,
+               const std::function<void(int32_t, std::string_view)>& value);
   std::string Fields(int32_t index);
   std::string FieldByName(const std::string& name);
   // The stored value of a blob column in `row`, shared and immutable, for a
@@ -119,6 +125,8 @@ class TOrvRDBStream : public TCompactStrings {
 
   void AddListLocked();
   TCompactStrings* ListLocked(int32_t index);
+  // GetFieldValue's text as a view into the lists; caller holds lock_.
+  std::string_view ValueLocked(int32_t column, int32_t row);
   void ClearListsLocked();
   void Signal();
   void ReportReadError(const std::string& message);
