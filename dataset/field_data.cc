@@ -10,13 +10,16 @@
 // copied here: blob streams work on the slot itself.
 //
 // Each field type converts through its one entry of kCodecs (decode,
-// encode, whether an empty slot is null), and every write, through a field
-// or a blob stream, passes the one state check CheckFieldWritable.
+// encode, whether an empty slot is null, the AsString text straight from
+// the slot), and every write, through a field or a blob stream, passes the
+// one state check CheckFieldWritable.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "convert/mw_format.h"
+#include "dataset/field_text.h"
 #include "dataset/orv_dataset.h"
 #include "host/datetime.h"
 #include "host/sysutils.h"
@@ -24,12 +27,6 @@
 
 namespace orv {
 namespace {
-
-// Nothing but blanks and control characters: what Trim leaves empty.
-bool IsBlankText(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
 
 // Decimal integer with an optional sign; 0 for anything else.
 int64_t SignedInt(std::string_view text) {
@@ -59,13 +56,16 @@ TTimeStamp SlotTimeStamp(std::string_view text) {
 
 // How one field type converts between its slot text and the host's native
 // buffer. `decode` gets a buffer of `size` bytes already zeroed; `nullable`
-// types read an empty slot as null. Every type the dataset converts has
-// exactly one entry in kCodecs; a type without one is refused both ways.
+// types read an empty slot as null. `text` gives the field's AsString
+// straight from a slot that is not null, or false when only the native value
+// can tell (see field_text.h). Every type the dataset converts has exactly
+// one entry in kCodecs; a type without one is refused both ways.
 struct TFieldCodec {
   TFieldType type;
   bool nullable;
   void (*decode)(std::string_view text, void* buffer, size_t size);
   std::string (*encode)(const void* buffer);
+  bool (*text)(std::string_view slot, size_t size, std::string& out);
 };
 
 template <class T>
@@ -137,17 +137,41 @@ std::string EncodeDateTime(const void* buffer) {
   return TimeStampToMWFormat(MSecsToTimeStamp(std::round(Load<double>(buffer))));
 }
 
+bool StringText(std::string_view slot, size_t size, std::string& out) {
+  out.assign(slot.substr(0, size > 0 ? size - 1 : 0));
+  return true;
+}
+
+template <class T>
+bool IntegerText(std::string_view slot, size_t, std::string& out) {
+  return IntegerSlotText(slot, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), out);
+}
+
+bool BooleanText(std::string_view slot, size_t, std::string& out) {
+  out = slot[0] == 'T' ? "True" : "False";
+  return true;
+}
+
+bool FloatText(std::string_view slot, size_t, std::string& out) {
+  return FloatSlotText(slot, out);
+}
+
+template <TFieldType type>
+bool DateTimeText(std::string_view slot, size_t, std::string& out) {
+  return DateTimeSlotText(slot, type, out);
+}
+
 constexpr TFieldCodec kCodecs[] = {
-    {ftString, false, DecodeString, EncodeString},
-    {ftSmallint, true, DecodeInteger<int16_t>, EncodeInteger<int16_t>},
-    {ftWord, true, DecodeInteger<uint16_t>, EncodeInteger<uint16_t>},
-    {ftInteger, true, DecodeInteger<int32_t>, EncodeInteger<int32_t>},
-    {ftBoolean, true, DecodeBoolean, EncodeBoolean},
-    {ftFloat, true, DecodeFloat, EncodeFloat},
-    {ftCurrency, true, DecodeFloat, EncodeFloat},
-    {ftDate, true, DecodeDate, EncodeDate},
-    {ftTime, true, DecodeTime, EncodeTime},
-    {ftDateTime, true, DecodeDateTime, EncodeDateTime},
+    {ftString, false, DecodeString, EncodeString, StringText},
+    {ftSmallint, true, DecodeInteger<int16_t>, EncodeInteger<int16_t>, IntegerText<int16_t>},
+    {ftWord, true, DecodeInteger<uint16_t>, EncodeInteger<uint16_t>, IntegerText<uint16_t>},
+    {ftInteger, true, DecodeInteger<int32_t>, EncodeInteger<int32_t>, IntegerText<int32_t>},
+    {ftBoolean, true, DecodeBoolean, EncodeBoolean, BooleanText},
+    {ftFloat, true, DecodeFloat, EncodeFloat, FloatText},
+    {ftCurrency, true, DecodeFloat, EncodeFloat, FloatText},
+    {ftDate, true, DecodeDate, EncodeDate, DateTimeText<ftDate>},
+    {ftTime, true, DecodeTime, EncodeTime, DateTimeText<ftTime>},
+    {ftDateTime, true, DecodeDateTime, EncodeDateTime, DateTimeText<ftDateTime>},
 };
 
 // The codec of `type`; nullptr for a type the dataset does not convert.
@@ -203,10 +227,27 @@ bool TOrvDataSet::GetFieldData(TField* field, void* buffer) {
   if (IsBlobColumn(entry.FieldType)) return true;
   const std::string_view text(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
   const TFieldCodec* codec = CodecOf(field->DataType());
-  if (codec != nullptr && codec->nullable && IsBlankText(text)) return false;
+  if (codec != nullptr && codec->nullable && TrimView(text).empty()) return false;
   if (codec == nullptr) DatabaseError("unsupported data type");
   codec->decode(text, buffer, data_size);
   return true;
+}
+
+bool TOrvDataSet::GetFieldText(TField* field, std::string& text) {
+  // Whatever GetFieldData would refuse or answer otherwise stays its own.
+  const TRecordBuffer record = FieldBuffer();
+  const int index = field->FieldNo() - 1;
+  if (record == nullptr || index < 0 || index >= static_cast<int>(layout_.size())) return false;
+  const TFieldInf& entry = *layout_[static_cast<size_t>(index)];
+  const TFieldCodec* codec = CodecOf(field->DataType());
+  if (IsBlobColumn(entry.FieldType) || codec == nullptr) return false;
+  const char* slot = record + entry.Offset;
+  const std::string_view value(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
+  if (codec->nullable && TrimView(value).empty()) {
+    text.clear();
+    return true;
+  }
+  return codec->text(value, static_cast<size_t>(field->DataSize()), text);
 }
 
 void TOrvDataSet::SetFieldData(TField* field, const void* buffer) {

@@ -130,6 +130,7 @@ void TDateTimeField::SetAsDateTime(TDateTime value) {
 }
 
 std::string TDateTimeField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
   // One read of the value answers both whether it is null and what it is.
   TDateTime value;
   if (!ReadDateTime(value)) return {};

@@ -16,6 +16,7 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 }
 
 std::string TStringField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
   std::string buffer(static_cast<size_t>(DataSize()), '\0');
   if (!GetData(buffer.data())) return {};
   buffer.resize(std::strlen(buffer.c_str()));
@@ -138,6 +139,7 @@ void TIntegerField::SetAsLargeInt(int64_t value) {
 
 // One read of the value answers both whether it is null and what it is.
 std::string TIntegerField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
   int64_t value = 0;
   return ReadLargeInt(value) ? IntToStr(value) : "";
 }
@@ -189,6 +191,7 @@ void TBooleanField::SetAsBoolean(bool value) {
 }
 
 std::string TBooleanField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
   uint8_t value = 0;
   if (!GetData(&value)) return {};
   return value != 0 ? "True" : "False";
@@ -233,6 +236,7 @@ int TFloatField::AsInteger() const {
 }
 
 std::string TFloatField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
   double value = 0;
   return GetData(&value) ? FloatToStr(value) : "";
 }

@@ -283,35 +283,28 @@ int32_t TOrvRDBStream::FieldCount() {
   return static_cast<int32_t>(field_list_.size());
 }
 
-std::string_view TOrvRDBStream::ValueLocked(int32_t column, int32_t row) {
-  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) ||
-      row < 0 || row >= row_count_.load())
+std::string_view TOrvRDBStream::RowTextLocked(int32_t row) {
+  if (row < 0 || row >= row_count_.load()) return {};
+  TCompactStrings* rows = ListLocked(0);
+  return rows != nullptr && row < rows->Count() ? rows->Get(row) : std::string_view();
+}
+
+std::string_view TOrvRDBStream::ValueLocked(int32_t column, int32_t row, std::string_view text) {
+  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) || row < 0 ||
+      row >= row_count_.load())
     return {};
   const TFieldInf& inf = *field_list_[column];
   if (IsBlobColumn(inf.FieldType)) {
     TCompactStrings* blobs = ListLocked(inf.BlobIndex);
     return blobs != nullptr && row < blobs->Count() ? blobs->Get(row) : std::string_view();
   }
-  TCompactStrings* rows = ListLocked(0);
-  if (rows == nullptr || row >= rows->Count()) return {};
-  const std::string_view text = rows->Get(row);
   if (static_cast<size_t>(inf.Offset) >= text.size()) return {};
-  // What the host's Trim leaves, without a copy.
-  std::string_view value = text.substr(inf.Offset, inf.Size);
-  while (!value.empty() && static_cast<unsigned char>(value.front()) <= ' ') value.remove_prefix(1);
-  while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ') value.remove_suffix(1);
-  return value;
+  return TrimView(text.substr(inf.Offset, inf.Size));
 }
 
 std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
   std::lock_guard<TCriticalSection> hold(lock_);
-  return std::string(ValueLocked(column, row));
-}
-
-void TOrvRDBStream::ReadRow(int32_t row, int32_t columns,
-                            const std::function<void(int32_t, std::string_view)>& value) {
-  std::lock_guard<TCriticalSection> hold(lock_);
-  for (int32_t c = 0; c < columns; ++c) value(c, ValueLocked(c, row));
+  return std::string(ValueLocked(column, row, RowTextLocked(row)));
 }
 
 std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,

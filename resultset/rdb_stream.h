@@ -27,8 +27,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,8 +104,12 @@ class TOrvRDBStream : public TCompactStrings {
   // Calls value(column, text) for columns 0 to columns - 1 in order, text
   // being what GetFieldValue(column, row) gives, under one hold of the lock;
   // the text is valid only during the call.
-  void ReadRow(int32_t row, int32_t columns,
-               const std::function<void(int32_t, std::string_view)>& value);
+  template <class Visit>
+  void ReadRow(int32_t row, int32_t columns, Visit&& value) {
+    std::lock_guard<TCriticalSection> hold(lock_);
+    const std::string_view text = RowTextLocked(row);
+    for (int32_t c = 0; c < columns; ++c) value(c, ValueLocked(c, row, text));
+  }
   std::string Fields(int32_t index);
   std::string FieldByName(const std::string& name);
   // The stored value of a blob column in `row`, shared and immutable, for a
@@ -125,8 +129,11 @@ class TOrvRDBStream : public TCompactStrings {
 
   void AddListLocked();
   TCompactStrings* ListLocked(int32_t index);
-  // GetFieldValue's text as a view into the lists; caller holds lock_.
-  std::string_view ValueLocked(int32_t column, int32_t row);
+  // Views into the lists, valid until they change; caller holds lock_.
+  // The row text of `row`, empty outside the rows received; GetFieldValue's
+  // text, `text` being RowTextLocked(row).
+  std::string_view RowTextLocked(int32_t row);
+  std::string_view ValueLocked(int32_t column, int32_t row, std::string_view text);
   void ClearListsLocked();
   void Signal();
   void ReportReadError(const std::string& message);
