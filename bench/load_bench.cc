@@ -4,7 +4,8 @@
 // transactions, cached-update commits) through the package, and prints
 // requests/s, latency percentiles per kind of request, errors, and the
 // server's resident memory after a warm-up run and after the measured run.
-//   bench_load [--clients N] [--requests N] [--port P]
+// With --postgres the server it starts serves that PostgreSQL database.
+//   bench_load [--clients N] [--requests N] [--port P | --postgres CONNINFO]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/load_driver.h"
 #include "support/rdbserver_process.h"
@@ -27,7 +29,7 @@ long ResidentKiB(pid_t pid) {
 }
 
 void Print(const char* what, const orv::test::LatencySummary& s) {
-  std::printf("  %-18s %7lld  p50 %7.2f  p90 %7.2f  p99 %7.2f  max %8.2f ms\n", what,
+  std::printf("  %-20s %7lld  p50 %7.2f  p90 %7.2f  p99 %7.2f  max %8.2f ms\n", what,
               static_cast<long long>(s.count), s.p50_ms, s.p90_ms, s.p99_ms, s.max_ms);
 }
 
@@ -35,16 +37,18 @@ void Print(const char* what, const orv::test::LatencySummary& s) {
 
 int main(int argc, char** argv) {
   orv::test::LoadOptions options;
+  std::vector<std::string> postgres;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--clients") == 0) options.clients = std::atoi(argv[i + 1]);
     else if (std::strcmp(argv[i], "--requests") == 0) options.requests = std::atoi(argv[i + 1]);
     else if (std::strcmp(argv[i], "--port") == 0) options.port = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--postgres") == 0) postgres = {"--postgres", argv[i + 1]};
   }
   std::unique_ptr<orv::test::RdbServerProcess> server;
   if (options.port == 0) {
-    server = std::make_unique<orv::test::RdbServerProcess>(
-        ORV_RDBSERVER_PATH,
-        std::vector<std::string>{"--max-connections", std::to_string(2 * options.clients + 8)});
+    std::vector<std::string> args = {"--max-connections", std::to_string(2 * options.clients + 8)};
+    args.insert(args.end(), postgres.begin(), postgres.end());
+    server = std::make_unique<orv::test::RdbServerProcess>(ORV_RDBSERVER_PATH, args);
     if (!server->ok()) {
       std::fprintf(stderr, "bench_load: %s\n", server->error().c_str());
       return 1;

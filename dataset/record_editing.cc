@@ -156,8 +156,10 @@ std::vector<std::string> TOrvDataSet::BufferTexts(TRecordBuffer buffer) {
   std::vector<std::string> texts;
   for (const auto& entry : layout_) {
     // A text that does not fit its column is refused before any row changes.
+    // It fits as a received value does, in Size - 1 characters: a longer one
+    // would be read back cut (a date's server form in a narrower column).
     auto fit = [&entry](std::string text) {
-      if (text.size() > static_cast<size_t>(std::max(entry->Size, 0)))
+      if (static_cast<int64_t>(text.size()) > int64_t{entry->Size} - 1)
         throw EOrvDataSetException(Format(sValueTooLong, entry->Name));
       return text;
     };

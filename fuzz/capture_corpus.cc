@@ -76,7 +76,10 @@ void Capture(int port, const Case& c) {
   Save("result_line", c.name, *line);
   Save("request_parser", c.name, std::string(1, '\0') + request);
   Save("request_parser", c.name + "_cut7", std::string(1, '\7') + request);
-  if (!c.sql.empty()) Save("parse_sql", c.name, c.sql);
+  if (!c.sql.empty()) {
+    Save("parse_sql", c.name, c.sql);
+    Save("pg_sql", c.name, c.sql);
+  }
   if (!c.params.empty())
     Save("param_block", c.name, std::string(1, static_cast<char>(c.params.size() - 1)) + block);
   if (rows) {
@@ -134,6 +137,12 @@ int main(int argc, char** argv) {
       {"quoted_names", "OPEN",
        "select :'my name' as a, ':x' as b, 'x::y' as c, \"q:z\" as d",
        {Param(":my name", 0, "v")}, "", ""},
+      // What PostgreSQL's lexer keeps whole; SQLite refuses it, which makes
+      // an error reply of its own.
+      {"pg_lexemes", "EXEC",
+       "select $$a:b$$, $t$ @c $t$, E'\\':d', x::int, a[1:2], \"e:f\" /* :g /* :h */ */ "
+       "from t where a = :a and b = @B and c = :A -- :i\n; select $2, :j",
+       {Param(":a", 8, "1"), Param("@b", 0, "x")}, "", ""},
   };
   for (const Case& c : cases) Capture(port, c);
   return server.Stop() == 0 ? 0 : 1;

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "server/catalogue.h"
 #include "server/open_reply.h"
+#include "server/proc_call.h"
 #include "server/request_parser.h"
 
 namespace orv::server {
@@ -61,6 +63,17 @@ class Backend {
   // the user's transaction, as a part of it that is undone on failure);
   // *changed receives the rows changed.
   virtual Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) = 0;
+
+  // PARAM: the parameters of procedure `name`, in the order it takes them.
+  virtual Outcome ProcParams(const std::string& name, std::vector<ProcParam>* params) = 0;
+  // PROCEXEC (rows null) or PROCOPEN: runs the call all or nothing (inside
+  // the user's transaction, as a part of it that is undone on failure).
+  // PROCOPEN's rows go to *rows as an open's do; *returned receives the
+  // values of the OUT, INOUT and RESULT parameters.
+  virtual Outcome Call(const ProcCall& call, const std::vector<ParamEntry>& params,
+                       OpenReply* rows, std::vector<ReturnedParam>* returned) = 0;
+  // Answers a catalogue query from the database's own catalogue, as an open.
+  virtual Outcome Catalogue(const CatalogueQuery& query, OpenReply* reply) = 0;
 
   // Makes a running statement stop soon with an error.
   virtual void Interrupt() = 0;

@@ -37,18 +37,6 @@ bool ChangesRows(const PGresult* r) {
   return false;
 }
 
-// Marks a statement as running from its sending until its last result.
-class RunningMark {
- public:
-  explicit RunningMark(std::atomic<bool>* flag) : flag_(flag) { flag_->store(true); }
-  ~RunningMark() { flag_->store(false); }
-  RunningMark(const RunningMark&) = delete;
-  RunningMark& operator=(const RunningMark&) = delete;
-
- private:
-  std::atomic<bool>* flag_;
-};
-
 Outcome NoTransaction() {
   return Outcome::Error(-1, "WARNING:  25P01: there is no transaction in progress");
 }
@@ -396,7 +384,13 @@ Outcome PgBackend::RowAddress(const std::string& table, std::string* expression)
   if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) return ResultError(r.get());
   int keys = PQntuples(r.get());
   if (keys == 0) {
-    *expression = "ctid";
+    // A view has neither: its rows have no address, and posted changes find
+    // them by their values.
+    Result kind(PQexecParams(conn_, "SELECT relkind FROM pg_class WHERE oid = to_regclass($1)", 1,
+                             nullptr, values, nullptr, nullptr, 0));
+    if (!kind || PQresultStatus(kind.get()) != PGRES_TUPLES_OK) return ResultError(kind.get());
+    const bool view = PQntuples(kind.get()) == 1 && PQgetvalue(kind.get(), 0, 0)[0] == 'v';
+    *expression = view ? "NULL::text" : "ctid";
   } else if (keys == 1) {
     *expression = PQgetvalue(r.get(), 0, 0);
   } else {
@@ -525,6 +519,28 @@ Outcome PgBackend::Fetch(const PgStatement& statement, const Bound& bound, RowWi
   }
   reply->End();
   return {};
+}
+
+Outcome PgBackend::ProcParams(const std::string& name, std::vector<ProcParam>* params) {
+  return Guarded([&]() -> Outcome {
+    PgProc proc;
+    if (Outcome o = FindProcOrFail(name, &proc); !o.ok()) return o;
+    *params = std::move(proc.params);
+    return {};
+  });
+}
+
+Outcome PgBackend::Call(const ProcCall& call, const std::vector<ParamEntry>& params,
+                        OpenReply* rows, std::vector<ReturnedParam>* returned) {
+  return Guarded([&]() -> Outcome {
+    PgProc proc;
+    if (Outcome o = FindProcOrFail(call.procedure, &proc); !o.ok()) return o;
+    return CallFound(proc, call, params, rows, returned);
+  });
+}
+
+Outcome PgBackend::Catalogue(const CatalogueQuery& query, OpenReply* reply) {
+  return Guarded([&] { return ListCatalogue(query, reply); });
 }
 
 Outcome PgBackend::ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) {

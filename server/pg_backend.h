@@ -18,6 +18,11 @@
 // own: all or nothing. OPEN fetches in single-row mode; see pg_rows.h for
 // when rows stream and when they are held.
 //
+// Stored procedures are PostgreSQL's own procedures and functions
+// (pg_procs.cc): PARAM lists their arguments, PROCEXEC runs them with CALL
+// or SELECT, PROCOPEN reads the rows of a set-returning function; the
+// catalogue lists come from pg_catalog, with schemas as owners.
+//
 // Errors pass through as PostgreSQL words them, with severity and SQLSTATE:
 // "ERROR:  42P01: relation \"x\" does not exist", plus DETAIL and HINT lines.
 //
@@ -70,9 +75,43 @@ class PgBackend : public Backend {
   Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                std::int64_t* changed) override;
   Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) override;
+  Outcome ProcParams(const std::string& name, std::vector<ProcParam>* params) override;
+  Outcome Call(const ProcCall& call, const std::vector<ParamEntry>& params, OpenReply* rows,
+               std::vector<ReturnedParam>* returned) override;
+  Outcome Catalogue(const CatalogueQuery& query, OpenReply* reply) override;
   void Interrupt() override;
 
  private:
+  // Marks a statement as running from its sending until its last result.
+  class RunningMark {
+   public:
+    explicit RunningMark(std::atomic<bool>* flag) : flag_(flag) { flag_->store(true); }
+    ~RunningMark() { flag_->store(false); }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+   private:
+    std::atomic<bool>* flag_;
+  };
+  // A procedure or function found by name (pg_procs.cc).
+  struct PgProc {
+    std::string qualified;          // schema.name, quoted where PostgreSQL needs it
+    bool procedure = false;         // CALL; otherwise a function
+    bool returns_set = false;
+    std::vector<ProcParam> params;  // as PARAM lists them
+    std::vector<unsigned> types;    // each parameter's type
+    std::vector<bool> variadic;
+  };
+  using Rows = std::vector<std::vector<std::string>>;
+  // The rows of a small query, all values as text (NULL as empty).
+  Outcome Query(const char* sql, const std::vector<std::string>& values, Rows* rows);
+  // *found false when no procedure or function has that name.
+  Outcome FindProc(const std::string& name, PgProc* proc, bool* found);
+  Outcome FindProcOrFail(const std::string& name, PgProc* proc);
+  Outcome CallFound(const PgProc& proc, const ProcCall& call,
+                    const std::vector<ParamEntry>& params, OpenReply* rows,
+                    std::vector<ReturnedParam>* returned);
+  Outcome ListCatalogue(const CatalogueQuery& query, OpenReply* reply);
   // Parameter values of one statement, for libpq.
   struct Bound {
     std::vector<std::string> texts;

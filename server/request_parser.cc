@@ -37,20 +37,22 @@ std::size_t TokenEnd(const std::string& s, std::size_t pos, bool* too_long) {
 
 }  // namespace
 
-const ParamEntry* FindParam(const std::vector<ParamEntry>& params, std::string_view placeholder) {
+bool SameParamName(std::string_view a, std::string_view b) {
   auto strip = [](std::string_view s) {
     if (!s.empty() && (s[0] == ':' || s[0] == '@' || s[0] == '$')) s.remove_prefix(1);
     return s;
   };
-  std::string_view wanted = strip(placeholder);
-  auto same = [wanted, &strip](const ParamEntry& p) {
-    std::string_view name = strip(p.name);
-    return std::equal(wanted.begin(), wanted.end(), name.begin(), name.end(), [](char a, char b) {
-      return std::tolower(static_cast<unsigned char>(a)) ==
-             std::tolower(static_cast<unsigned char>(b));
-    });
-  };
-  auto it = std::find_if(params.begin(), params.end(), same);
+  a = strip(a);
+  b = strip(b);
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+const ParamEntry* FindParam(const std::vector<ParamEntry>& params, std::string_view placeholder) {
+  auto it = std::find_if(params.begin(), params.end(),
+                         [placeholder](const ParamEntry& p) { return SameParamName(p.name, placeholder); });
   return it == params.end() ? nullptr : &*it;
 }
 

@@ -34,9 +34,10 @@ struct ParamEntry {
   std::string value;      // exact bytes, may hold ';' and NUL
 };
 
-// The first entry whose name is the placeholder's: names compare without
-// their prefix (':', '@', '$') and without regard to ASCII case, as SQL
-// names do. Null when there is none.
+// Parameter names compare without their prefix (':', '@', '$') and without
+// regard to ASCII case, as SQL names do.
+bool SameParamName(std::string_view a, std::string_view b);
+// The first entry whose name is the placeholder's; null when there is none.
 const ParamEntry* FindParam(const std::vector<ParamEntry>& params, std::string_view placeholder);
 
 struct Request {

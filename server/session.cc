@@ -38,7 +38,14 @@ Session::Summary Session::OpenRows(const Request& request) {
     window.count = std::max<std::int64_t>(window.count, 0);
   }
   OpenReply reply(out_);
-  Outcome outcome = backend_->Open(request.text, request.params, window, &reply);
+  const auto catalogue =
+      request.command == "OPEN" ? RecogniseCatalogue(request.text) : std::nullopt;
+  Outcome outcome = catalogue ? backend_->Catalogue(*catalogue, &reply)
+                              : backend_->Open(request.text, request.params, window, &reply);
+  return Opened(outcome, reply);
+}
+
+Session::Summary Session::Opened(const Outcome& outcome, const OpenReply& reply) {
   if (!outcome.ok() && !reply.started()) return Reply(outcome, 0);
   Summary s;
   s.rows = reply.rows();
@@ -48,6 +55,38 @@ Session::Summary Session::OpenRows(const Request& request) {
     s.close = true;
   }
   return s;
+}
+
+Session::Summary Session::ListParams(const Request& request) {
+  std::vector<ProcParam> params;
+  Outcome outcome = backend_->ProcParams(request.text, &params);
+  if (!outcome.ok()) return Reply(outcome, 0);
+  out_->ResultLine(static_cast<std::int64_t>(params.size()), "OK");
+  // The client reads exactly the tokens it was promised: nothing for none.
+  out_->Data(ParamListText(params));
+  out_->EndData();
+  return {static_cast<std::int64_t>(params.size()), true, false};
+}
+
+Session::Summary Session::CallProcedure(const Request& request) {
+  std::string error;
+  const auto call = ParseProcCall(request.text, &error);
+  if (!call) return Reply(Outcome::Error(-1, error), 0);
+  const bool rows = request.command == "PROCOPEN";
+  OpenReply reply(out_);
+  std::vector<ReturnedParam> returned;
+  Outcome outcome = backend_->Call(*call, request.params, rows ? &reply : nullptr, &returned);
+  if (!outcome.ok() || rows) {
+    Summary s = Opened(outcome, reply);
+    if (!s.ok) return s;
+  }
+  // The returned parameters always follow in frames of their own, at least
+  // one, so the client's reader of them never waits for a frame that does
+  // not come.
+  out_->ResultLine(static_cast<std::int64_t>(returned.size()), "OK");
+  out_->Data(ReturnedText(returned));
+  out_->EndData();
+  return {rows ? reply.rows() : static_cast<std::int64_t>(returned.size()), true, false};
 }
 
 Session::Summary Session::LogIn(const Request& request) {
@@ -84,9 +123,8 @@ Session::Summary Session::Handle(const Request& request) {
     if (outcome.ok()) s.rows = changed;
     return s;
   }
-  if (cmd == "PROCOPEN" || cmd == "PROCEXEC" || cmd == "PARAM") {
-    return Reply(Outcome::Error(-1, "stored procedures are not supported yet"), 0);
-  }
+  if (cmd == "PROCOPEN" || cmd == "PROCEXEC") return CallProcedure(request);
+  if (cmd == "PARAM") return ListParams(request);
   return Reply(Outcome::Error(-1, "unknown command '" + cmd + "'"), 0);
 }
 

@@ -1,9 +1,15 @@
 // Session carries out the requests of one client connection: the connection
-// commands (CONNECT, CLOSE, TRAN, COMMIT, ROLLBACK) and the query commands
-// (OPEN, OPENPART, EXEC), on its Backend, writing each reply to a
-// FrameWriter. An EXEC that a table dataset generated for a posted change
-// goes to the backend's ExecGenerated (generated_statement.h). Stored
-// procedure commands are answered with an error.
+// commands (CONNECT, CLOSE, TRAN, COMMIT, ROLLBACK), the query commands
+// (OPEN, OPENPART, EXEC) and the stored procedure commands (PARAM,
+// PROCEXEC, PROCOPEN), on its Backend, writing each reply to a FrameWriter.
+// An EXEC that a table dataset generated for a posted change goes to the
+// backend's ExecGenerated (generated_statement.h); an OPEN of a catalogue
+// query (catalogue.h) to its Catalogue.
+//
+// A PROCOPEN reply is an open's reply followed by a second result line, in
+// a frame of its own after the end marker, and the returned parameters
+// (proc_call.h); a PROCEXEC reply is that result line and those parameters
+// alone.
 //
 // With a UserTable every request but CONNECT and CLOSE needs a successful
 // log-in first. CONNECT itself is never answered (clients read no reply to
@@ -49,6 +55,10 @@ class Session {
  private:
   Summary Reply(const Outcome& outcome, std::int64_t code);
   Summary OpenRows(const Request& request);
+  // The summary of an open's outcome; a failure after rows went out closes.
+  Summary Opened(const Outcome& outcome, const OpenReply& reply);
+  Summary ListParams(const Request& request);
+  Summary CallProcedure(const Request& request);
   Summary LogIn(const Request& request);
 
   std::unique_ptr<Backend> backend_;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "server/generated_statement.h"
+#include "server/sqlite_procedure.h"
 #include "server/sqlite_rows.h"
 #include "server/value_text.h"
 
@@ -39,7 +40,9 @@ bool ChangesRows(sqlite3_stmt* stmt) {
   return false;
 }
 
-int BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
+}  // namespace
+
+int SqliteBackend::BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
   switch (value.kind) {
     case ParamValue::Kind::kNull:
       return sqlite3_bind_null(stmt, i);
@@ -57,7 +60,7 @@ int BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value) {
   return SQLITE_MISUSE;
 }
 
-ParamValue ColumnValue(sqlite3_stmt* stmt, int c) {
+ParamValue SqliteBackend::ColumnValue(sqlite3_stmt* stmt, int c) {
   ParamValue v;
   switch (sqlite3_column_type(stmt, c)) {
     case SQLITE_INTEGER:
@@ -83,8 +86,6 @@ ParamValue ColumnValue(sqlite3_stmt* stmt, int c) {
   }
   return v;
 }
-
-}  // namespace
 
 std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
                                                       int busy_timeout_ms, std::string* error,
@@ -205,30 +206,24 @@ Outcome SqliteBackend::Bind(sqlite3_stmt* stmt, const std::vector<ParamEntry>& p
 
 Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry>& params,
                             RowWindow window, OpenReply* reply) {
+  // Catalogue entries name tables "main.T"; SQLite takes "T.*" only.
+  const std::string text = WithoutStarOwner(sql, "main");
   const char* tail = nullptr;
   Stmt stmt;
-  if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;
-  if (MoreStatements(tail, sql.data() + sql.size())) {
+  if (Outcome o = PrepareFirst(text, &tail, &stmt); !o.ok()) return o;
+  if (MoreStatements(tail, text.data() + text.size())) {
     return Outcome::Error(-1, "OPEN runs one statement; the text holds more than one");
   }
   if (Outcome o = Bind(stmt.get(), params); !o.ok()) return o;
-
-  int columns = sqlite3_column_count(stmt.get());
-  std::vector<ColumnDecl> decls;
-  for (int c = 0; c < columns; ++c) {
-    const char* name = sqlite3_column_name(stmt.get(), c);
-    const char* decl = sqlite3_column_decltype(stmt.get(), c);
-    decls.push_back({name ? name : "", decl ? decl : ""});
-  }
   // A table dataset's row address: SQLite names the column after an
   // INTEGER PRIMARY KEY it stands for, or "rowid"; the dataset looks for a
   // text column named exactly "ROWID".
-  const int address = columns > 0 && SelectsRowAddress(sql) ? columns - 1 : -1;
-  if (address >= 0) decls[address] = {"ROWID", "VARCHAR(20)"};
+  const int columns = sqlite3_column_count(stmt.get());
+  const int address = columns > 0 && SelectsRowAddress(text) ? columns - 1 : -1;
   // A second pass must read what the first one read: outside the user's
   // transaction the first pass's read becomes a transaction of its own.
   bool own_snapshot = false;
-  SqliteRows rows(stmt.get(), std::move(decls), address, window);
+  SqliteRows rows(stmt.get(), Columns(stmt.get(), address), address, window);
   Outcome result = rows.Send(
       reply,
       [&]() -> Outcome {
@@ -242,6 +237,23 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
     if (!result.ok() || !Run("COMMIT").ok()) Run("ROLLBACK");
   }
   return result;
+}
+
+std::vector<ColumnDecl> SqliteBackend::Columns(sqlite3_stmt* stmt, int address) {
+  const int columns = sqlite3_column_count(stmt);
+  std::vector<ColumnDecl> decls;
+  for (int c = 0; c < columns; ++c) {
+    const char* name = sqlite3_column_name(stmt, c);
+    const char* decl = sqlite3_column_decltype(stmt, c);
+    decls.push_back({name ? name : "", decl ? decl : ""});
+  }
+  if (address >= 0) decls[address] = {"ROWID", "VARCHAR(20)"};
+  return decls;
+}
+
+Outcome SqliteBackend::Materialise(sqlite3_stmt* stmt, int address, RowWindow window,
+                                   std::unique_ptr<ResultTable>* out) {
+  return SqliteRows(stmt, Columns(stmt, address), address, window).Hold(out, [this] { return Error(); });
 }
 
 Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
@@ -258,6 +270,7 @@ Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>
 Outcome SqliteBackend::Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                             std::int64_t* changed) {
   *changed = 0;
+  if (IsProcDdl(sql)) return DefineProc(sql);
   const char* tail = nullptr;
   Stmt stmt;
   if (Outcome o = PrepareFirst(sql, &tail, &stmt); !o.ok()) return o;

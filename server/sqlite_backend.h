@@ -8,6 +8,9 @@
 // busy_timeout_ms, so concurrent writers queue instead of failing with
 // "database is locked".
 //
+// Stored procedures are the backend's own (sqlite_procedure.h), kept in the
+// table orv_procedures of the database, which the table list leaves out.
+//
 // Owns the sqlite3 handle. Used by one connection thread; Interrupt() may be
 // called from any thread.
 #pragma once
@@ -19,7 +22,10 @@
 #include <string>
 
 #include "server/backend.h"
+#include "server/result_table.h"
 #include "server/sqlite_guard.h"
+#include "server/sqlite_procedure.h"
+#include "server/value_text.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -49,10 +55,18 @@ class SqliteBackend : public Backend {
   Outcome Exec(const std::string& sql, const std::vector<ParamEntry>& params,
                std::int64_t* changed) override;
   Outcome ExecGenerated(const GeneratedStatement& statement, std::int64_t* changed) override;
+  Outcome ProcParams(const std::string& name, std::vector<ProcParam>* params) override;
+  Outcome Call(const ProcCall& call, const std::vector<ParamEntry>& params, OpenReply* rows,
+               std::vector<ReturnedParam>* returned) override;
+  Outcome Catalogue(const CatalogueQuery& query, OpenReply* reply) override;
   void Interrupt() override;
 
  private:
   class GeneratedRows;
+  using Row = std::vector<ParamValue>;
+
+  static int BindValue(sqlite3_stmt* stmt, int i, const ParamValue& value);
+  static ParamValue ColumnValue(sqlite3_stmt* stmt, int c);
 
   SqliteBackend(sqlite3* db, int busy_timeout_ms, bool allow_attach);
 
@@ -73,6 +87,29 @@ class SqliteBackend : public Backend {
   bool MoreStatements(const char* tail, const char* end);
   Outcome ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
                   std::int64_t* changed);
+  // The descriptions SQLite gives of a prepared statement's columns, column
+  // `address` (or none, -1) standing for the row address.
+  static std::vector<ColumnDecl> Columns(sqlite3_stmt* stmt, int address);
+  // Reads the rows of a prepared, bound statement into *out: only those of
+  // `window`; column `address` (or none, -1) is the row address.
+  Outcome Materialise(sqlite3_stmt* stmt, int address, RowWindow window,
+                      std::unique_ptr<ResultTable>* out);
+
+  // Stored procedures (sqlite_procs.cc; the language is sqlite_procedure.h).
+  // CREATE PROCEDURE and DROP PROCEDURE, all or nothing.
+  Outcome DefineProc(const std::string& sql);
+  // The stored definition of the procedure `written` names; *found false
+  // when there is none.
+  Outcome LoadProc(const std::string& written, ProcDefinition* definition, bool* found);
+  // Runs one statement of a body with the procedure's current values bound;
+  // a SET assigns to them, and with `rows` the statement's rows replace
+  // *rows when it gives any.
+  Outcome RunStep(const ProcDefinition& definition, const ProcStep& step, Row* values,
+                  std::unique_ptr<ResultTable>* rows);
+  // Runs `sql` (one statement) with `values` bound in order; its rows go to
+  // *rows when given.
+  Outcome Query(const std::string& sql, const Row& values, std::vector<Row>* rows);
+
   // Runs `body` all or nothing: in a transaction of its own, or in a
   // savepoint inside the user's. *changed is 0 when it failed.
   Outcome Atomically(const std::function<Outcome()>& body, std::int64_t* changed);

@@ -12,6 +12,11 @@
 
 namespace orv::server {
 
+Outcome SqliteRows::TooLarge() {
+  return Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
+                                " MiB; fetch it in parts with OPENPART");
+}
+
 template <typename Row>
 int SqliteRows::Each(Row row) {
   const std::int64_t first = std::max<std::int64_t>(window_.first, 1);
@@ -60,6 +65,22 @@ ResultValue SqliteRows::Value(int c, char (&digits)[24]) const {
   return v;
 }
 
+Outcome SqliteRows::Hold(std::unique_ptr<ResultTable>* out, const std::function<Outcome()>& error) {
+  const int columns = static_cast<int>(columns_.size());
+  auto held = std::make_unique<ResultTable>(columns_);
+  bool too_large = false;
+  char digits[24];
+  int rc = Each([&] {
+    for (int c = 0; c < columns; ++c) held->Add(Value(c, digits));
+    too_large = held->MemoryBytes() > kMaxResultBytes;
+    return !too_large;
+  });
+  if (too_large) return TooLarge();
+  if (rc != SQLITE_DONE) return error();
+  *out = std::move(held);
+  return {};
+}
+
 Outcome SqliteRows::Send(OpenReply* reply, const std::function<Outcome()>& hold_snapshot,
                          const std::function<Outcome()>& error) {
   struct Reset {
@@ -92,8 +113,7 @@ Outcome SqliteRows::Send(OpenReply* reply, const std::function<Outcome()>& hold_
       return true;
     }
     if (held->MemoryBytes() <= kMaxResultBytes) return true;
-    failure = Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
-                                     " MiB; fetch it in parts with OPENPART");
+    failure = TooLarge();
     return false;
   });
   if (!failure.ok()) return failure;

@@ -30,10 +30,12 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "server/backend.h"
 #include "server/column_stats.h"
+#include "server/result_table.h"
 
 struct sqlite3_stmt;
 
@@ -54,6 +56,9 @@ class SqliteRows {
   // a failed step. The statement is left reset.
   Outcome Send(OpenReply* reply, const std::function<Outcome()>& hold_snapshot,
                const std::function<Outcome()>& error);
+  // Reads every row of the window into *out, up to kMaxResultBytes, for a
+  // caller that must finish its work before the reply begins.
+  Outcome Hold(std::unique_ptr<ResultTable>* out, const std::function<Outcome()>& error);
 
  private:
   // Steps through the window's rows, calling row() on each until it returns
@@ -62,6 +67,7 @@ class SqliteRows {
   template <typename Row>
   int Each(Row row);
   ResultValue Value(int column, char (&digits)[24]) const;
+  static Outcome TooLarge();
 
   sqlite3_stmt* stmt_;
   std::vector<ColumnDecl> columns_;

@@ -9,6 +9,7 @@
 
 #include "dataset/message_log.h"
 #include "dataset/orv_table.h"
+#include "host/datetime.h"
 #include "rdb/orv_rdb.h"
 #include "tests/support/scripted_peer.h"
 
@@ -214,6 +215,31 @@ TEST(TablePeerTest, AFailedStatementRollsBackAndPutsTheRowBack) {
   EXPECT_EQ(t.table_.RecordCount(), 2);
   t.table_.Last();
   EXPECT_EQ(t.table_.FieldByName("A")->AsString(), "ef");
+}
+
+TEST(TablePeerTest, ADateItsColumnCannotHoldIsRefusedAtPost) {
+  // A posted date is written in its 17-character server form: a column
+  // declared 16 wide would store it and read it back cut.
+  ScriptedPeer peer;
+  peer.Add(PeerScript().ReadFrames(1).WriteFrame("1;OK").WriteFrame(
+      Column(12, "D", 16) + Value("") + "EOF;").ReadFrames(1));
+  MessageLog log;
+  TOrvRDB rdb(nullptr);
+  rdb.SetAddress("127.0.0.1");
+  rdb.SetPort(peer.Port());
+  rdb.SetDatabaseType(dtSybase);
+  TOrvTable table(nullptr);
+  table.SetDatabase(&rdb);
+  table.SetTableName("T");
+  table.SetCachedUpdates(true);
+  table.Open();
+  ASSERT_TRUE(table.Active()) << log.Texts();
+  table.Edit();
+  table.FieldByName("D")->SetAsDateTime(EncodeDate(2001, 3, 2));
+  EXPECT_THROW(table.Post(), EOrvDataSetException);
+  table.Cancel();
+  EXPECT_TRUE(table.FieldByName("D")->IsNull());
+  EXPECT_TRUE(table.ChangeLog().Empty());
 }
 
 }  // namespace

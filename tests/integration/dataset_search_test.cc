@@ -98,6 +98,8 @@ TEST_F(DataSetSearchTest, FilterHandlerRunsOnceAtOpenOverTheWholeResult) {
   ASSERT_TRUE(q.Active()) << log_.Texts();
   EXPECT_EQ(q.RecordCount(), 10000);
   EXPECT_EQ(q.FieldByName("n")->AsInteger(), 1);
+  q.Next();
+  EXPECT_EQ(q.FieldByName("n")->AsInteger(), 2);
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
@@ -217,11 +219,13 @@ TEST_F(DataSetSearchTest, KeyFieldsComeFromIndexFieldNamesInOrder) {
   TOrvTable t(nullptr);
   t.SetName("Pairs");
   OpenTable(t, "pairs", "a;b");
-  Strings order;
-  for (t.First(); !t.Eof(); t.Next())
-    order.push_back(t.FieldByName("a")->AsString() + t.FieldByName("b")->AsString());
-  EXPECT_EQ(order, (Strings{"a1", "a3", "b1", "b2"}));
   auto at = [&t] { return t.FieldByName("a")->AsString() + t.FieldByName("b")->AsString(); };
+  auto order = [&t, &at] {
+    Strings rows;
+    for (t.First(); !t.Eof(); t.Next()) rows.push_back(at());
+    return rows;
+  };
+  EXPECT_EQ(order(), (Strings{"a1", "a3", "b1", "b2"}));
 
   t.First();
   TraceScrolls(t, "a");  // before-scroll sees the active record, not the key
@@ -262,6 +266,9 @@ TEST_F(DataSetSearchTest, KeyFieldsComeFromIndexFieldNamesInOrder) {
   }
   EXPECT_EQ(t.State(), dsBrowse);  // leaving key entry
   EXPECT_THROW(t.SetIndexField(-1, nullptr), EOrvDataSetException);
+  // A new ordering on an open table fetches the rows again at once.
+  t.SetIndexFieldNames("b;a");
+  EXPECT_EQ(order(), (Strings{"a1", "b1", "b2", "a3"}));
   t.Close();
   EXPECT_EQ(t.GetIndexFieldCount(), 0);  // its fields went with the close
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();

@@ -1,15 +1,15 @@
 // A bounded load test: concurrent clients of one rdbserver, a mixed run of
-// requests each, twice. No write may be lost or duplicated, no error other
-// than a reported conflict may occur, and the server's memory after the
-// second run stays where the first run left it. bench/load_bench.cc runs the
-// full-size version and reports its figures.
+// requests each, twice, on SQLite and on PostgreSQL. No write may be lost or
+// duplicated, no error other than a reported conflict may occur, and the
+// server's memory after the second run stays where the first run left it.
+// bench/load_bench.cc runs the full-size version and reports its figures.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
+#include "integration/shared_server.h"
 #include "support/load_driver.h"
-#include "support/rdbserver_process.h"
 
 namespace orv::test {
 namespace {
@@ -32,12 +32,13 @@ std::string Describe(const LoadReport& r) {
   return text;
 }
 
-TEST(LoadTest, ConcurrentClientsLoseNothingAndLeaveMemoryFlat) {
+using LoadTest = OnEachBackend<SharedServerTest>;
+
+TEST_P(LoadTest, ConcurrentClientsLoseNothingAndLeaveMemoryFlat) {
   // A client may hold two connections at once (a transaction's and a
-  // request's), so the limit leaves room for both.
-  RdbServerProcess server(ORV_RDBSERVER_PATH,
-                          {"--max-connections", std::to_string(2 * kClients + 4)});
-  ASSERT_TRUE(server.ok()) << server.error();
+  // request's): the server's default limit leaves room for both.
+  static_assert(2 * kClients <= 64);
+  RdbServerProcess& server = *server_;
   LoadDriver driver({server.port(), kClients, kRequests, 7});
   std::string error;
   ASSERT_TRUE(driver.Prepare(&error)) << error;
@@ -60,8 +61,9 @@ TEST(LoadTest, ConcurrentClientsLoseNothingAndLeaveMemoryFlat) {
   (void)after_first;
   (void)after_second;
 #endif
-  EXPECT_EQ(server.Stop(), 0);
 }
+
+ORV_ON_EACH_BACKEND(LoadTest);
 
 }  // namespace
 }  // namespace orv::test

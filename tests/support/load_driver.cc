@@ -141,7 +141,7 @@ class Client {
       }
       case kPagedOpen: {
         q_.Close();
-        q_.SQL()->SetText("select id, client, seq, payload from load_rows order by id");
+        q_.SQL()->SetText("select client, seq, payload from load_rows order by client, seq");
         q_.OpenPart(1 + static_cast<int>(rng_() % 200), 20);
         const bool ok = q_.Active();
         while (ok && !q_.Eof()) q_.Next();
@@ -231,8 +231,8 @@ bool LoadDriver::Prepare(std::string* error) {
   TOrvQuery q(nullptr);
   q.SetDatabase(&rdb);
   q.SQL()->SetText(
-      "create table if not exists load_rows (id integer primary key, client integer, "
-      "seq integer, payload varchar(40), unique (client, seq));"
+      "create table if not exists load_rows (client integer, seq integer, "
+      "payload varchar(40), primary key (client, seq));"
       "create table if not exists load_counter (client integer primary key, n integer)");
   q.ExecSQL();
   SetMessageBoxHandler(previous);
