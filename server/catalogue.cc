@@ -1,4 +1,5 @@
 #include "server/catalogue.h"
+#include "server/words.h"
 
 #include <cctype>
 
@@ -33,16 +34,6 @@ constexpr std::string_view kParamsHead =
 constexpr std::string_view kParamsTail = "') and c.number = 1";
 
 bool Blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // Length of the name at the start of s: a plain word, or a double-quoted
 // name with "" for a quote; 0 when there is none.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "server/result_table.h"
+#include "server/words.h"
 
 namespace orv::server {
 
@@ -31,17 +32,7 @@ std::string_view TrimRightBlanks(std::string_view s) {
   return s;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-bool IsRowId(std::string_view column) { return EqualsNoCase(column, "ROWID"); }
+bool IsRowId(std::string_view column) { return EqualNoCase(column, "ROWID"); }
 
 std::string_view WithoutPrefix(std::string_view name) {
   if (!name.empty() && (name[0] == ':' || name[0] == '@')) name.remove_prefix(1);
@@ -248,7 +239,7 @@ std::optional<GeneratedStatement> Recognise(const std::string& text,
 
 bool SelectsRowAddress(const std::string& sql) {
   std::string_view s = Trim(sql);
-  if (s.size() < 7 || !EqualsNoCase(s.substr(0, 6), "select") || !IsBlank(s[6])) return false;
+  if (s.size() < 7 || !EqualNoCase(s.substr(0, 6), "select") || !IsBlank(s[6])) return false;
   s.remove_prefix(6);
   // The select list ends at the first "from" outside quotes and brackets;
   // its last item follows the last comma at the same level.
@@ -275,7 +266,7 @@ bool SelectsRowAddress(const std::string& sql) {
     } else if (depth == 0 && c == ',') {
       last_comma = i + 1;
     } else if (depth == 0 && (c == 'f' || c == 'F') && !word_char(s[i - 1]) &&
-               i + 4 <= s.size() && EqualsNoCase(s.substr(i, 4), "from") &&
+               i + 4 <= s.size() && EqualNoCase(s.substr(i, 4), "from") &&
                (i + 4 == s.size() || !word_char(s[i + 4]))) {
       return last_comma != 0 && IsRowId(Trim(s.substr(last_comma, i - last_comma)));
     }

@@ -1,4 +1,5 @@
 #include "server/pg_sql.h"
+#include "server/words.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,13 +16,6 @@ bool NameChar(char c) { return NameStart(c) || std::isdigit(static_cast<unsigned
 // Characters of an identifier or a number: a ':' or '@' right after one is
 // not a placeholder (an array slice a[lo:hi], say).
 bool WordChar(char c) { return NameChar(c) || c == '$'; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 // One statement being cut out of the text: its pieces of plain text and the
 // placeholders between them.
@@ -45,7 +39,7 @@ class StatementBuilder {
         std::string_view name = sql_.substr(p.begin, p.end - p.begin);
         auto it = std::find_if(s.slots.begin() + max_positional_, s.slots.end(),
                                [name](const std::string& slot) {
-                                 return SameName(std::string_view(slot).substr(1), name.substr(1));
+                                 return EqualNoCase(std::string_view(slot).substr(1), name.substr(1));
                                });
         std::size_t k = static_cast<std::size_t>(it - s.slots.begin());
         if (it == s.slots.end()) s.slots.emplace_back(name);
@@ -192,7 +186,7 @@ bool PgReadsOnly(std::string_view text) {
   std::size_t end = i;
   while (end < text.size() && NameChar(text[end])) ++end;
   std::string_view word = text.substr(i, end - i);
-  return SameName(word, "select") || SameName(word, "values") || SameName(word, "table");
+  return EqualNoCase(word, "select") || EqualNoCase(word, "values") || EqualNoCase(word, "table");
 }
 
 bool PgLastSelectItem(std::string_view sql, std::size_t* begin, std::size_t* end,
@@ -200,7 +194,7 @@ bool PgLastSelectItem(std::string_view sql, std::size_t* begin, std::size_t* end
   auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
   std::size_t i = 0;
   while (i < sql.size() && blank(sql[i])) ++i;
-  if (!SameName(sql.substr(i, 6), "select")) return false;
+  if (!EqualNoCase(sql.substr(i, 6), "select")) return false;
   int depth = 0;
   std::size_t item = i + 6;
   for (i += 6; i < sql.size(); ++i) {
@@ -213,7 +207,7 @@ bool PgLastSelectItem(std::string_view sql, std::size_t* begin, std::size_t* end
       --depth;
     } else if (depth == 0 && c == ',') {
       item = i + 1;
-    } else if (depth == 0 && !WordChar(sql[i - 1]) && SameName(sql.substr(i, 4), "from") &&
+    } else if (depth == 0 && !WordChar(sql[i - 1]) && EqualNoCase(sql.substr(i, 4), "from") &&
                (i + 4 == sql.size() || !WordChar(sql[i + 4]))) {
       *begin = item;
       while (*begin < i && blank(sql[*begin])) ++*begin;

@@ -1,4 +1,5 @@
 #include "server/request_parser.h"
+#include "server/words.h"
 
 #include <algorithm>
 #include <cassert>
@@ -44,10 +45,7 @@ bool SameParamName(std::string_view a, std::string_view b) {
   };
   a = strip(a);
   b = strip(b);
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+  return EqualNoCase(a, b);
 }
 
 const ParamEntry* FindParam(const std::vector<ParamEntry>& params, std::string_view placeholder) {
