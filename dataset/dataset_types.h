@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "resultset/result_owner.h"
 
@@ -12,6 +13,12 @@ namespace orv {
 // Whether an open fetches the whole result (All) or one part of it (Page:
 // QueryRow rows from QueryStartRow on, sent as OPENPART).
 enum TZozudQueryMode : uint8_t { All, Page };
+
+// The string types of the table-name, procedure-name and index-name
+// properties; the object-name editor is registered for the first two.
+using TTableName = std::string;
+using TStordProcName = std::string;
+using TIndexName = std::string;
 
 // Declared progress notifications; the package itself sends none.
 enum TDisplayType : uint8_t { dtPreparing, dtProcessing, dtFinished };

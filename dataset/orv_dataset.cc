@@ -143,6 +143,25 @@ void TOrvDataSet::SetFiltered(bool value) {
   }
 }
 
+void TOrvDataSet::DefineProperties(TFiler* filer) {
+  TDataSet::DefineProperties(filer);
+  filer->DefineProperty(
+      "ParamData", [this](TReader& reader) { ReadParamData(reader); },
+      [this](TWriter& writer) { WriteParamData(writer); }, true);
+}
+
+void TOrvDataSet::ReadParamData(TReader& reader) {
+  TParams read(this);
+  reader.ReadCollection([&read] { return new TParam(&read); });
+  params_.Assign(&read);
+}
+
+void TOrvDataSet::WriteParamData(TWriter& writer) {
+  std::vector<TPersistent*> items;
+  for (int i = 0; i < params_.Count(); ++i) items.push_back(params_[i]);
+  writer.WriteCollection(items);
+}
+
 std::string TOrvDataSet::TellText() {
   return "Tell = " + IntToStr(stream_->Tell()) +
          "  DataBufferCount = " + IntToStr(stream_->RowWidth());

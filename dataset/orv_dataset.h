@@ -37,6 +37,7 @@
 #include "dataset/dataset_types.h"
 #include "host/blobslot.h"
 #include "host/dataset.h"
+#include "host/filer.h"
 #include "host/params.h"
 #include "host/strings.h"
 #include "host/syncobjs.h"
@@ -50,6 +51,7 @@
 namespace orv {
 
 class TDataResultThread;
+class TReplySink;
 
 class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataSet {
  public:
@@ -77,6 +79,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   TOrvRDB* Database() const { return database_; }
   void SetDatabase(TOrvRDB* value);
   TStrings* SQL() { return &sql_; }
+  const TStrings* SQL() const { return &sql_; }
   // Replaces the SQL lines; closes the dataset first when the text differs.
   void SetQuery(const TStrings* value);
   TParams* Params() { return &params_; }
@@ -164,7 +167,23 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // parameter per placeholder to `list` when given (parse_sql.cc).
   static std::string ParseSQL(const std::string& text, TParams* list);
 
+  // Catalogue lists (catalog.cc): the names of the tables and views (`kind`
+  // "T") or of the procedures and functions (any other kind) the connection
+  // reaches, owner-prefixed where they are not the user's own, into `list`.
+  // Answered from the connection's cache once a listing read to its end has
+  // filled it; otherwise asks the server. Without a Database, or while the
+  // connection may not fetch names, `list` is left as it is. Failures raise.
+  void GetTableNames(const std::string& kind, TStrings* list);
+  // Replaces Params with the parameter list of procedure `name`, asked of
+  // the server (proc_params.cc); nothing without a Database or a name.
+  // Failures raise and leave Params empty.
+  void GetSProcParams(const std::string& name);
+
   std::string ClassName() const override { return "TOrvDataSet"; }
+  // Form files carry Params as "ParamData", a collection of the
+  // parameters with their names, types, directions and values; a dataset
+  // always writes it, empty or not.
+  void DefineProperties(TFiler* filer) override;
 
   // TOrvResultOwner: what the result stream and its reader use.
   std::string ReceiveFrame(int32_t socket) override;
@@ -192,9 +211,34 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   bool GetSQLResults(int col_count, const std::string& pattern, TStrings* list);
   // The code of a result line; a negative code raises the server's text.
   int GetResult(const std::string& reply);
-  // Reads the parameters a procedure returns; procedures come with their
-  // own dataset, so the core reports that it read none.
-  virtual bool SetParamData(int count);
+  // Reads the `count` parameters a procedure call returns and copies each
+  // value into the parameter of Params of the same name; one whose value
+  // the server left out (or that does not convert) becomes null. A reply
+  // that breaks off or is malformed raises, and Params stay as they were
+  // (proc_params.cc).
+  void SetParamData(int count);
+  // The ExecuteQuery callbacks of the parameter list (PARAM) and of the
+  // catalogue lists.
+  bool GetSProcPrms(const std::string& name);
+  bool GetSProcPrmsResults(int count, const std::string& name, TStrings* list);
+  bool GetSTList(const std::string& kind);
+  bool GetSTListResults(int col_count, const std::string& kind, TStrings* list);
+  // Before a request of the dataset's own beside its open result: waits
+  // for a running reader and releases the connection it leaves, so the
+  // request never shares a connection with a result still being read.
+  void PrepareOwnRequest();
+  // Hands the frames of a reply that follows its result line to `feed`
+  // until it answers true (the reply is complete); `feed` raises for a
+  // malformed one. An empty frame or a closed connection raises: the reply
+  // broke off.
+  void ReceiveReply(const std::function<bool(std::string_view frame)>& feed);
+  // Reads a result set that follows its result line, its descriptions
+  // skipped, handing the rows to `sink`: true at its end marker, false when
+  // the marker came inside a row. Raises as ReceiveReply does, and with the
+  // parser's message for a malformed reply.
+  bool ReceiveRows(int col_count, TReplySink& sink);
+  // Closes the dataset's own connection unless it is the transaction's.
+  void ReleaseConnection();
   // The text sent for statements: SQL, or the command text on Sybase behind
   // a UNIX server.
   std::string StatementText() const;
@@ -273,14 +317,17 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void Notification(TComponent* component, TOperation operation) override;
   void CloseForDatabase() override;
 
+  // "ParamData" (orv_dataset.cc): Params replaced by the form's items, and
+  // Params as a collection.
+  void ReadParamData(TReader& reader);
+  void WriteParamData(TWriter& writer);
+
  private:
   // Stops a running reader and waits for it to end.
   void StopReader();
   // Closes, stops the reader, releases the connection and leaves the
   // connection component's lists.
   void DetachDatabase();
-  // Closes the dataset's own connection unless it is the transaction's.
-  void ReleaseConnection();
   // Drops the transaction's connection after a request failed half-way.
   void DropOutOfStep();
   // Raises when the result is incomplete and the dataset is open.

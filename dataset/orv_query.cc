@@ -37,6 +37,11 @@ void TOrvQuery::QueryChanged(TObject*) {
   DataEvent(dePropertyChange, intptr_t{0});
 }
 
+void TOrvQuery::Loaded() {
+  if (!param_check_) QueryChanged(this);
+  TOrvDataSet::Loaded();
+}
+
 void TOrvQuery::SetQueryPart(int32_t start_row, int32_t row_count) {
   SetQueryStartRow(start_row);
   SetQueryRow(row_count);

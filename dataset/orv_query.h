@@ -32,6 +32,11 @@ class TOrvQuery : public TOrvDataSet {
 
   std::string ClassName() const override { return "TOrvQuery"; }
 
+ protected:
+  // A form lists ParamCheck after SQL: without checking, the command text
+  // is the SQL as written, not the text parsed while the default held.
+  void Loaded() override;
+
  private:
   bool param_check_ = true;
 };

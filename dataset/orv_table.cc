@@ -21,11 +21,12 @@ TOrvTable::~TOrvTable() {
 }
 
 void TOrvTable::SetActive(bool value) {
-  if (value == Active() || TableName().empty()) return;
-  if (Database() == nullptr) {
-    if (value && (ComponentState() & csLoading)) TOrvDataSet::SetActive(true);
+  // Kept for Loaded, which comes back here with TableName and Database read.
+  if (ComponentState() & csLoading) {
+    TOrvDataSet::SetActive(value);
     return;
   }
+  if (value == Active() || TableName().empty() || Database() == nullptr) return;
   const bool sybase = Database()->DatabaseType() == dtSybase;
   const std::string& table = TableName();
   TStrings* sql = SQL();

@@ -25,7 +25,8 @@ class TOrvTable : public TOrvDataSet {
   ~TOrvTable() override;
 
   // Rebuilds the statement, then opens or closes. Nothing happens without
-  // a TableName, nor without a Database unless loading from a form.
+  // a TableName or a Database; while loading from a form the wish waits
+  // for Loaded.
   void SetActive(bool value) override;
 
   bool ReadOnly() const { return !CanModify(); }

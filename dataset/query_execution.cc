@@ -25,6 +25,7 @@
 #include "host/forms.h"
 #include "host/sysutils.h"
 #include "rdb/frame.h"
+#include "resultset/reply_parser.h"
 
 namespace orv {
 namespace {
@@ -69,14 +70,17 @@ void TOrvDataSet::OpenPart(int32_t start_row, int32_t row_count) {
 }
 
 void TOrvDataSet::SetActive(bool value) {
+  // While a form loads only the wish is kept, connection or not: Loaded
+  // opens once, when every property and reference is in place. Opening
+  // here as well would start a second request on the first one's socket.
+  if (ComponentState() & csLoading) {
+    TDataSet::SetActive(value);
+    return;
+  }
   if (Active() == value) return;
   if (value) {
     if (database_ == nullptr) {
-      if (ComponentState() & csLoading) {
-        TDataSet::SetActive(true);
-      } else {
-        MessageBox(sNoDatabase, "Error", MB_ICONERROR | MB_TASKMODAL);
-      }
+      MessageBox(sNoDatabase, "Error", MB_ICONERROR | MB_TASKMODAL);
       return;
     }
     bool ok = false;
@@ -223,15 +227,43 @@ bool TOrvDataSet::GetSQLResults(int col_count, const std::string&, TStrings*) {
   if (kind == skExec) rows_affected_ = col_count;
   if (kind == skOpenProc || kind == skExecProc) {
     WaitTerminate();
+    // Rows that broke off leave the rest of the reply unread on a
+    // connection out of step: no returned parameters can be trusted.
+    if (result_incomplete_.load()) return false;
     int count = col_count;
     if (kind == skOpenProc) count = GetResult(database_->Receive(connection_.load()));
-    if (!SetParamData(count)) return false;
+    SetParamData(count);
   }
   if (kind != skOpen && !database_->InTransaction()) ReleaseConnection();
   return true;
 }
 
-bool TOrvDataSet::SetParamData(int) { return true; }
+void TOrvDataSet::ReceiveReply(const std::function<bool(std::string_view frame)>& feed) {
+  for (;;) {
+    const std::string frame = database_->Receive(connection_.load());
+    RequireReplyFrame(frame);
+    if (feed(frame)) return;
+  }
+}
+
+void TOrvDataSet::PrepareOwnRequest() {
+  WaitTerminate();
+  if (!database_->InTransaction()) ReleaseConnection();
+}
+
+bool TOrvDataSet::ReceiveRows(int col_count, TReplySink& sink) {
+  TReplyParser parser(col_count, false);
+  TParseResult parsed = parser.Parse(sink);
+  if (parsed == prNeedMore) {
+    ReceiveReply([&](std::string_view frame) {
+      parser.Append(frame);
+      parsed = parser.Parse(sink);
+      return parsed != prNeedMore;
+    });
+  }
+  if (parsed == prError) throw EOrvDataSetException(parser.ErrorMessage());
+  return parsed == prComplete;
+}
 
 int TOrvDataSet::GetResult(const std::string& reply) {
   const std::string line = Trim(reply);

@@ -6,6 +6,14 @@
 #include "resultset/field_inf.h"
 
 namespace orv {
+namespace {
+
+std::string NeverFullFrames(std::string message) {
+  if (message.size() % kMaxFramePayload == 0) message += ' ';
+  return message;
+}
+
+}  // namespace
 
 const char* CommandWord(TSQLKind kind, TZozudQueryMode mode) {
   switch (kind) {
@@ -27,8 +35,11 @@ std::string BuildCommandMessage(TSQLKind kind, TZozudQueryMode mode, int32_t sta
     message += ";;";
   }
   message += IntToStr(param_count) + ";\n" + text;
-  if (message.size() % kMaxFramePayload == 0) message += ' ';
-  return message;
+  return NeverFullFrames(std::move(message));
+}
+
+std::string BuildParamRequest(const std::string& proc_name) {
+  return NeverFullFrames("PARAM;;;0;\n" + proc_name);
 }
 
 bool IsSentParam(const TParam& param, TServerType server, TDatabaseType database) {

@@ -31,6 +31,10 @@ const char* CommandWord(TSQLKind kind, TZozudQueryMode mode);
 std::string BuildCommandMessage(TSQLKind kind, TZozudQueryMode mode, int32_t start_row,
                                 int32_t row_count, int param_count, const std::string& text);
 
+// "PARAM;;;0;" + line feed + the procedure name, which asks for its
+// parameter list.
+std::string BuildParamRequest(const std::string& proc_name);
+
 // Whether a parameter has an entry in the block: ptResult ones only for
 // Oracle behind a UNIX server.
 bool IsSentParam(const TParam& param, TServerType server, TDatabaseType database);

@@ -8,17 +8,6 @@
 namespace orv {
 namespace {
 
-bool IsIdentifier(std::string_view name) {
-  const auto letter = [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-  };
-  if (name.empty()) return true;
-  if (!letter(name.front())) return false;
-  return std::all_of(name.begin(), name.end(), [&](char c) {
-    return letter(c) || (c >= '0' && c <= '9');
-  });
-}
-
 void Erase(std::vector<TComponent*>& list, TComponent* item) {
   auto it = std::find(list.begin(), list.end(), item);
   if (it != list.end()) list.erase(it);
@@ -47,7 +36,7 @@ TComponent::~TComponent() {
 
 void TComponent::SetName(const std::string& name) {
   if (name == name_) return;
-  if (!IsIdentifier(name)) {
+  if (!name.empty() && !IsValidIdent(name)) {
     throw EComponentError("'" + name + "' is not a valid component name");
   }
   if (owner_ != nullptr) owner_->CheckUniqueName(name, this);

@@ -12,6 +12,8 @@ void TPersistent::Assign(const TPersistent* source) {
   throw EConvertError("Cannot assign a nil to a " + ClassName());
 }
 
+void TPersistent::DefineProperties(TFiler*) {}
+
 void TPersistent::AssignTo(TPersistent* dest) const {
   throw EConvertError("Cannot assign a " + ClassName() + " to a " + dest->ClassName());
 }

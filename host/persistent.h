@@ -5,12 +5,17 @@
 // copy itself into a destination overrides `AssignTo`. When neither side
 // knows, `AssignTo` raises `EConvertError` naming both classes.
 //
+// Form files store an object's published properties (host/published.h);
+// what else it needs to keep, it defines in `DefineProperties`.
+//
 // Not thread-safe; an object belongs to the thread that uses it.
 #pragma once
 
 #include <string>
 
 namespace orv {
+
+class TFiler;
 
 // The common base of every object a host list can carry beside its strings.
 class TObject {
@@ -30,6 +35,10 @@ class TPersistent : public TObject {
 
   // The class name shown in assignment errors ("TPersistent" by default).
   virtual std::string ClassName() const { return "TPersistent"; }
+
+  // Tells a form reader or writer (`filer->DefineProperty`) of the
+  // properties this object stores itself; the default has none.
+  virtual void DefineProperties(TFiler* filer);
 
  protected:
   // Copies this object into `dest`; the default raises EConvertError.

@@ -238,6 +238,14 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
 
 bool SameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
 
+bool IsValidIdent(std::string_view s) {
+  const auto letter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+  };
+  if (s.empty() || !letter(s.front())) return false;
+  return std::all_of(s.begin(), s.end(), [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
+
 std::string IntToStr(int64_t value) { return std::to_string(value); }
 
 int StrToInt(std::string_view s) {

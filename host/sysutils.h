@@ -37,6 +37,9 @@ std::string LowerCase(std::string_view s);
 int AnsiCompareText(std::string_view a, std::string_view b);
 bool SameText(std::string_view a, std::string_view b);
 
+// Letters, digits and '_', not starting with a digit; not empty.
+bool IsValidIdent(std::string_view s);
+
 std::string IntToStr(int64_t value);
 
 // Leading blanks, an optional sign, then decimal digits or '$' / "0x" and hex

@@ -80,6 +80,8 @@ class TOrvRDB : public TComponent {
   explicit TOrvRDB(TComponent* owner);
   ~TOrvRDB() override;
 
+  std::string ClassName() const override { return "TOrvRDB"; }
+
   // Framing (rdb/framing.cc).
   // Writes `message` as frames; returns the bytes written, headers included.
   // Stops at the first frame not written whole and drops that connection.

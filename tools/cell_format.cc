@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <string>
+#include <type_traits>
 
 #include "host/field_types.h"
 #include "host/fields.h"
+#include "host/params.h"
 
 namespace orv::orvsql {
 
@@ -42,36 +44,51 @@ std::string FormatTimeCell(TDateTime value) {
   return WithMillis(FormatDateTime("hh:nn:ss", value), value);
 }
 
-std::string FormatCell(const TField& field) {
-  if (field.IsNull()) return std::string();
-  switch (field.DataType()) {
+namespace {
+
+// The cell text of a value of type `type` read through `value`'s As...
+// readers (a field's or a parameter's).
+template <class V>
+std::string FormatValue(TFieldType type, const V& value) {
+  if (value.IsNull()) return std::string();
+  switch (type) {
     case ftSmallint:
     case ftInteger:
     case ftWord:
     case ftAutoInc:
-      return std::to_string(field.AsInteger());
+      return std::to_string(value.AsInteger());
     case ftLargeint:
-      if (auto* f = dynamic_cast<const TIntegerField*>(&field))
-        return std::to_string(f->AsLargeInt());
-      return field.AsString();
+      if constexpr (std::is_same_v<V, TField>) {
+        if (auto* f = dynamic_cast<const TIntegerField*>(&value))
+          return std::to_string(f->AsLargeInt());
+      }
+      return value.AsString();
     case ftFloat:
     case ftCurrency:
-      return FormatFloat(field.AsFloat());
+      return FormatFloat(value.AsFloat());
     case ftBoolean:
-      return field.AsBoolean() ? "true" : "false";
+      return value.AsBoolean() ? "true" : "false";
     case ftDate:
-      return FormatDateCell(field.AsDateTime());
+      return FormatDateCell(value.AsDateTime());
     case ftTime:
-      return FormatTimeCell(field.AsDateTime());
+      return FormatTimeCell(value.AsDateTime());
     case ftDateTime:
-      return FormatDateTimeCell(field.AsDateTime());
+      return FormatDateTimeCell(value.AsDateTime());
     default:
-      return field.AsString();
+      return value.AsString();
   }
 }
 
-bool IsNumericField(const TField& field) {
-  switch (field.DataType()) {
+}  // namespace
+
+std::string FormatCell(const TField& field) { return FormatValue(field.DataType(), field); }
+
+std::string FormatParamCell(const TParam& param) { return FormatValue(param.DataType(), param); }
+
+bool IsNumericField(const TField& field) { return IsNumericType(field.DataType()); }
+
+bool IsNumericType(TFieldType type) {
+  switch (type) {
     case ftSmallint:
     case ftInteger:
     case ftWord:

@@ -12,9 +12,11 @@
 #include <string_view>
 
 #include "host/datetime.h"
+#include "host/db.h"
 
 namespace orv {
 class TField;
+class TParam;
 }
 
 namespace orv::orvsql {
@@ -28,9 +30,12 @@ std::string FormatTimeCell(TDateTime value);
 
 // The cell text of the field's value in the active record.
 std::string FormatCell(const TField& field);
+// The same for a parameter's value.
+std::string FormatParamCell(const TParam& param);
 
 // True for the field types shown right-aligned in the table.
 bool IsNumericField(const TField& field);
+bool IsNumericType(TFieldType type);
 // The table column width for the field's values, from its type and size:
 // what its values need, with texts held to kMaxTextWidth.
 int ColumnWidth(const TField& field);

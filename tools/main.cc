@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tools/command_args.h"
 #include "tools/interactive.h"
 #include "tools/options.h"
+#include "tools/procedure.h"
 #include "tools/script.h"
 #include "tools/session.h"
+#include "tools/shell.h"
 
 namespace {
 
@@ -30,25 +33,33 @@ int main(int argc, char** argv) {
   if (!parsed.options) return UsageError(parsed.error);
   const Options& options = *parsed.options;
   if (options.help) {
-    std::fputs(HelpText(), stdout);
+    std::fputs(HelpText(Shell::CommandHelp(true)).c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs(VersionText().c_str(), stdout);
     return 0;
   }
 
-  std::vector<std::string> statements;
+  // Statements and backslash commands, in order.
+  std::vector<std::string> items;
   for (const Source& source : options.sources) {
     if (source.kind == Source::kCommand) {
-      statements.push_back(source.text);
+      items.push_back(source.text);
       continue;
     }
     std::ifstream file(source.text, std::ios::binary);
     std::ostringstream text;
     if (!file || !(text << file.rdbuf()))
       return UsageError("cannot read '" + source.text + "'");
-    for (std::string& s : SplitScript(text.str())) statements.push_back(std::move(s));
+    for (std::string& s : SplitScript(text.str())) items.push_back(std::move(s));
   }
 
   Session session(options);
   if (!options.sources.empty()) {
+    std::vector<std::string> statements;
+    for (const std::string& item : items)
+      if (!IsCommandLine(item)) statements.push_back(item);
     for (const std::string& name : session.UnusedParams(statements))
       return UsageError("--param " + name + ": no statement has the parameter :" + name);
   }
@@ -57,8 +68,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orvsql: %s\n", error.c_str());
     return kUnreachable;
   }
-  if (options.sources.empty()) return RunInteractive(session);
-  for (const std::string& sql : statements)
-    if (!session.Run(sql)) return kStatementFailed;
-  return 0;
+  if (!options.proc.empty())
+    return CallProcedure(session, options.proc, {}, options.params, options.open_proc)
+               ? 0
+               : kStatementFailed;
+  Shell shell(session);
+  if (options.sources.empty()) return RunInteractive(shell);
+  int status = 0;
+  for (const std::string& item : items) {
+    const Outcome outcome = IsCommandLine(item) ? shell.Command(item) : shell.Statement(item);
+    if (outcome == Outcome::kFailed) status = kStatementFailed;
+    if (outcome != Outcome::kDone) break;
+  }
+  bool dropped = false;
+  shell.MayLeave(dropped);
+  return dropped ? kStatementFailed : status;
 }

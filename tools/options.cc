@@ -21,8 +21,8 @@ bool ParseSeconds(const std::string& text, double& out) {
 
 }  // namespace
 
-const char* HelpText() {
-  return R"(usage: orvsql [options]
+std::string HelpText(const std::string& commands) {
+  return std::string(R"(usage: orvsql [options]
 
 Runs SQL on an RDB server through the OrvClient components. Statements whose
 first word is SELECT or WITH are opened and their rows printed as they arrive;
@@ -49,9 +49,11 @@ Connection:
 
 Statements (in command-line order; without -c or -f, an interactive prompt
 where a statement ends at a line ending in ";"):
-  -c SQL                   run one statement; may be repeated
+  -c SQL                   run one statement (or one backslash command); may
+                           be repeated
   -f FILE                  run the statements of FILE, separated by a line
-                           holding only ";" or "/"
+                           holding only ";" or "/"; a line beginning with a
+                           backslash is a command
   --param NAME=VALUE       set parameter :NAME to the text VALUE
   --param NAME:TYPE=VALUE  set it with a type: string, integer, float,
                            boolean (true/false), date (YYYY-MM-DD), time
@@ -61,16 +63,30 @@ where a statement ends at a line ending in ";"):
                            row is 1)
   --exec                   execute every statement, even a SELECT
 
+Procedures (instead of -c and -f):
+  --proc NAME              call stored procedure NAME (ExecProc) and print
+                           its output parameters as a one-row table; its
+                           input parameters are set with --param, each of
+                           them needed (NULL gives a null), the text read
+                           as the parameter's type
+  --open                   open the procedure instead (Open), for one that
+                           returns rows: its rows, then its outputs
+
 Output:
   --csv                    CSV (RFC 4180): a header line, one line per row,
                            nothing else on standard output
   --quiet                  no progress line on standard error
   --help                   show this text
+  --version                show the version of orvsql
 
+Backslash commands, a line each, at the prompt, in -f scripts and as -c:
+)") + commands + R"(
 Exit status: 0 all statements succeeded, 1 a statement failed (later ones are
 not run), 2 usage error, 3 the server cannot be reached.
 )";
 }
+
+std::string VersionText() { return "orvsql " ORV_VERSION "\n"; }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   Options o;
@@ -98,8 +114,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       return true;
     };
     if (name == "--csv" || name == "--quiet" || name == "--exec" || name == "--help" ||
-        name == "-h") {
+        name == "-h" || name == "--version" || name == "--open") {
       if (inline_value) return fail(name + " takes no value");
+      if (name == "--open") o.open_proc = true;
+      if (name == "--version") o.version = true;
       if (name == "--csv") o.csv = true;
       if (name == "--quiet") o.quiet = true;
       if (name == "--exec") o.exec = true;
@@ -109,7 +127,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     static const char* const kValued[] = {
         "--host", "--address", "--port", "--service", "--database", "--user",
         "--password", "--database-type", "--server-type", "--timeout",
-        "--statement-timeout", "-c", "-f", "--param", "--page"};
+        "--statement-timeout", "-c", "-f", "--param", "--page", "--proc"};
     bool known = false;
     for (const char* v : kValued) known = known || name == v;
     if (!known) return fail("unknown option '" + name + "'");
@@ -148,6 +166,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.sources.push_back({Source::kCommand, value});
     } else if (name == "-f") {
       o.sources.push_back({Source::kFile, value});
+    } else if (name == "--proc") {
+      if (value.empty()) return fail("--proc needs a procedure name");
+      o.proc = value;
     } else if (name == "--param") {
       std::string error;
       auto spec = ParseParamSpec(value, error);
@@ -162,6 +183,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.paged = true;
     }
   }
+  if (!o.proc.empty() && !o.sources.empty()) return fail("--proc cannot be combined with -c or -f");
+  if (!o.proc.empty() && (o.paged || o.exec)) return fail("--page and --exec do not apply to --proc");
+  if (o.open_proc && o.proc.empty()) return fail("--open applies only to --proc");
   if (o.host.empty() && o.address.empty()) o.host = "127.0.0.1";
   r.options = std::move(o);
   return r;

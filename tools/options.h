@@ -33,7 +33,9 @@ struct Options {
   int timeout_ms = 1000;
   double statement_timeout_s = 0;  // 0: a statement may run for ever
 
-  std::vector<Source> sources;  // empty: interactive
+  std::vector<Source> sources;  // empty: interactive (or --proc)
+  std::string proc;             // --proc: the procedure to call
+  bool open_proc = false;       // --open: Open it rather than ExecProc
   std::vector<ParamSpec> params;
   bool paged = false;
   int page_start = 0;
@@ -42,6 +44,7 @@ struct Options {
   bool csv = false;
   bool quiet = false;
   bool help = false;
+  bool version = false;
 };
 
 struct ParseResult {
@@ -51,7 +54,11 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-// The --help text, every option with its default.
-const char* HelpText();
+// The --help text: every option with its default, then `commands` (the
+// backslash commands), then the exit statuses.
+std::string HelpText(const std::string& commands);
+
+// The --version line.
+std::string VersionText();
 
 }  // namespace orv::orvsql

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/exceptions.h"
+#include "host/params.h"
 #include "host/sysutils.h"
 
 namespace orv::orvsql {
@@ -140,6 +141,7 @@ std::optional<ParamSpec> ParseParamSpec(std::string_view arg, std::string& error
       return std::nullopt;
     }
     spec.kind = kind->kind;
+    spec.typed = true;
     left = left.substr(0, colon);
   }
   if (!left.empty() && left.front() == ':') left.remove_prefix(1);
@@ -153,6 +155,76 @@ std::optional<ParamSpec> ParseParamSpec(std::string_view arg, std::string& error
     return std::nullopt;
   }
   return spec;
+}
+
+std::optional<ParamSpec> ParamValueAs(const std::string& name, TFieldType type,
+                                      std::string_view text, std::string& error) {
+  ParamSpec spec;
+  spec.name = name;
+  spec.typed = true;
+  switch (type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+      spec.kind = ParamKind::kInteger;
+      break;
+    case ftFloat:
+    case ftCurrency:
+      spec.kind = ParamKind::kFloat;
+      break;
+    case ftBoolean:
+      spec.kind = ParamKind::kBoolean;
+      break;
+    case ftDate:
+      spec.kind = ParamKind::kDate;
+      break;
+    case ftTime:
+      spec.kind = ParamKind::kTime;
+      break;
+    case ftDateTime:
+      spec.kind = ParamKind::kDateTime;
+      break;
+    case ftMemo:
+      spec.kind = ParamKind::kMemo;
+      break;
+    default:
+      break;
+  }
+  if (ParseValue(spec, text)) return spec;
+  for (const KindName& k : kKinds)
+    if (k.kind == spec.kind)
+      error = "parameter " + name + ": '" + std::string(text) + "' is not " + k.form;
+  return std::nullopt;
+}
+
+void SetParam(TParam& param, const ParamSpec& spec) {
+  switch (spec.kind) {
+    case ParamKind::kString:
+      param.SetAsString(spec.text);
+      break;
+    case ParamKind::kMemo:
+      param.SetAsMemo(spec.text);
+      break;
+    case ParamKind::kInteger:
+      param.SetAsInteger(spec.integer);
+      break;
+    case ParamKind::kFloat:
+      param.SetAsFloat(spec.number);
+      break;
+    case ParamKind::kBoolean:
+      param.SetAsBoolean(spec.boolean);
+      break;
+    case ParamKind::kDate:
+      param.SetAsDate(spec.moment);
+      break;
+    case ParamKind::kTime:
+      param.SetAsTime(spec.moment);
+      break;
+    case ParamKind::kDateTime:
+      param.SetAsDateTime(spec.moment);
+      break;
+  }
 }
 
 }  // namespace orv::orvsql

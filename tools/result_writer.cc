@@ -21,6 +21,20 @@ size_t PrefixBytes(std::string_view text, int chars) {
   return i;
 }
 
+std::string Printable(std::string_view text) {
+  std::string s(text);
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  return s;
+}
+
+// The text a value shows as in the table and the expanded form.
+std::string Shown(const Column& c, const std::string& cell) {
+  if (c.binary && !cell.empty())
+    return "<" + std::to_string(cell.size()) + (cell.size() == 1 ? " byte>" : " bytes>");
+  return Printable(cell);
+}
+
 class TableWriter : public ResultWriter {
  public:
   void Header(const std::vector<Column>& columns, std::string& out) override {
@@ -38,31 +52,18 @@ class TableWriter : public ResultWriter {
     out.push_back('\n');
   }
 
-  void Row(const std::vector<std::string>& cells, std::string& out) override {
+  void Row(int64_t, const std::vector<std::string>& cells, std::string& out) override {
     for (size_t i = 0; i < columns_.size() && i < cells.size(); ++i) {
       if (i) out += " | ";
       const Column& c = columns_[i];
-      if (c.binary && !cells[i].empty()) {
-        Pad("<" + std::to_string(cells[i].size()) + " bytes>", c.width, c.right, false, out);
-      } else {
-        Pad(Printable(cells[i]), c.width, c.right, c.text, out);
-      }
+      Pad(Shown(c, cells[i]), c.width, c.right, c.text, out);
     }
     TrimLine(out);
   }
 
-  void Footer(int64_t rows, std::string& out) override {
-    out += "(" + std::to_string(rows) + " rows)\n";
-  }
+  void Footer(int64_t rows, std::string& out) override { out += RowCountFooter(rows); }
 
  private:
-  static std::string Printable(std::string_view text) {
-    std::string s(text);
-    for (char& c : s)
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    return s;
-  }
-
   // Writes `text` into a cell `width` wide; cuts it when longer and `cut`.
   static void Pad(std::string_view text, int width, bool right, bool cut, std::string& out) {
     int w = DisplayWidth(text);
@@ -90,6 +91,40 @@ class TableWriter : public ResultWriter {
   std::vector<Column> columns_;
 };
 
+class ExpandedWriter : public ResultWriter {
+ public:
+  void Header(const std::vector<Column>& columns, std::string&) override {
+    columns_ = columns;
+    name_width_ = 0;
+    for (const Column& c : columns_) name_width_ = std::max(name_width_, DisplayWidth(c.name));
+  }
+
+  void Row(int64_t number, const std::vector<std::string>& cells, std::string& out) override {
+    std::string block;
+    int widest = 0;
+    for (size_t i = 0; i < columns_.size() && i < cells.size(); ++i) {
+      const std::string name = Printable(columns_[i].name);
+      const std::string value = Shown(columns_[i], cells[i]);
+      widest = std::max(widest, name_width_ + 3 + DisplayWidth(value));
+      block += name;
+      block.append(name_width_ - DisplayWidth(name), ' ');
+      block += value.empty() ? " |" : " | " + value;
+      block += '\n';
+    }
+    const std::string title = "-[ RECORD " + std::to_string(number) + " ]";
+    out += title;
+    out.append(std::max(0, widest - DisplayWidth(title)), '-');
+    out += '\n';
+    out += block;
+  }
+
+  void Footer(int64_t rows, std::string& out) override { out += RowCountFooter(rows); }
+
+ private:
+  std::vector<Column> columns_;
+  int name_width_ = 0;
+};
+
 class CsvWriter : public ResultWriter {
  public:
   void Header(const std::vector<Column>& columns, std::string& out) override {
@@ -99,7 +134,7 @@ class CsvWriter : public ResultWriter {
     }
     out.push_back('\n');
   }
-  void Row(const std::vector<std::string>& cells, std::string& out) override {
+  void Row(int64_t, const std::vector<std::string>& cells, std::string& out) override {
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i) out.push_back(',');
       out += CsvField(cells[i]);
@@ -117,7 +152,12 @@ int DisplayWidth(std::string_view text) {
   return n;
 }
 
+std::string RowCountFooter(int64_t rows) {
+  return "(" + std::to_string(rows) + (rows == 1 ? " row)\n" : " rows)\n");
+}
+
 std::unique_ptr<ResultWriter> NewTableWriter() { return std::make_unique<TableWriter>(); }
+std::unique_ptr<ResultWriter> NewExpandedWriter() { return std::make_unique<ExpandedWriter>(); }
 std::unique_ptr<ResultWriter> NewCsvWriter() { return std::make_unique<CsvWriter>(); }
 
 }  // namespace orv::orvsql

@@ -1,6 +1,7 @@
 #include "tools/script.h"
 
 #include "host/sysutils.h"
+#include "tools/command_args.h"
 
 namespace orv::orvsql {
 
@@ -26,6 +27,11 @@ std::vector<std::string> SplitScript(std::string_view text) {
     std::string trimmed = Trim(line);
     if (trimmed == ";" || trimmed == "/") {
       finish();
+      continue;
+    }
+    if (IsCommandLine(trimmed)) {
+      finish();
+      out.push_back(std::move(trimmed));
       continue;
     }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);

@@ -12,10 +12,12 @@
 
 namespace orv::orvsql {
 
-// The statements of a script: they are separated by a line holding only
-// ";" or "/" (blanks around it allowed), so a statement may itself contain
-// semicolons. Statements that hold nothing but blanks are dropped; the last
-// one needs no separator.
+// The statements and backslash commands of a script. Statements are
+// separated by a line holding only ";" or "/" (blanks around it allowed),
+// so a statement may itself contain semicolons. A line whose first
+// non-blank character is a backslash is a command of its own (trimmed) and
+// also ends the statement before it. Statements that hold nothing but
+// blanks are dropped; the last one needs no separator.
 std::vector<std::string> SplitScript(std::string_view text);
 
 // True when the first word of `sql` (after blanks, "--" and "/* */"

@@ -1,54 +1,16 @@
 #include "tools/session.h"
 
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <utility>
 
 #include "dataset/orv_query.h"
 #include "host/sysutils.h"
-#include "tools/cell_format.h"
-#include "tools/result_writer.h"
+#include "tools/row_printer.h"
 #include "tools/script.h"
+#include "tools/timing.h"
 
 namespace orv::orvsql {
-
-namespace {
-
-constexpr size_t kFlushBytes = 32 * 1024;
-constexpr auto kFlushInterval = std::chrono::milliseconds(100);
-
-void SetParam(TParam& param, const ParamSpec& spec) {
-  switch (spec.kind) {
-    case ParamKind::kString:
-      param.SetAsString(spec.text);
-      break;
-    case ParamKind::kMemo:
-      param.SetAsMemo(spec.text);
-      break;
-    case ParamKind::kInteger:
-      param.SetAsInteger(spec.integer);
-      break;
-    case ParamKind::kFloat:
-      param.SetAsFloat(spec.number);
-      break;
-    case ParamKind::kBoolean:
-      param.SetAsBoolean(spec.boolean);
-      break;
-    case ParamKind::kDate:
-      param.SetAsDate(spec.moment);
-      break;
-    case ParamKind::kTime:
-      param.SetAsTime(spec.moment);
-      break;
-    case ParamKind::kDateTime:
-      param.SetAsDateTime(spec.moment);
-      break;
-  }
-}
-
-}  // namespace
 
 void Session::Messages::Add(const std::string& text) {
   std::lock_guard<std::mutex> lock(mu_);
@@ -65,6 +27,7 @@ Session::Session(const Options& options)
       rdb_(nullptr),
       messages_(std::make_shared<Messages>()),
       progress_(Progress::Wanted(options.quiet)),
+      output_(options.csv),
       timer_(options.statement_timeout_s) {
   rdb_.SetHost(options.host);
   rdb_.SetAddress(options.address);
@@ -126,33 +89,42 @@ void Session::ApplyParams(TOrvQuery& query) {
 }
 
 bool Session::Run(const std::string& sql) {
+  return Guard([&] {
+    if (TransactionCommand command = TransactionCommandOf(sql);
+        command != TransactionCommand::kNone) {
+      RunTransactionCommand(command);
+      return true;
+    }
+    TOrvQuery query(nullptr);
+    query.SetDatabase(&rdb_);
+    query.SQL()->SetText(sql);
+    ApplyParams(query);
+    return IsQuery(sql) && !options_.exec ? RunQuery(query) : RunExec(query);
+  });
+}
+
+bool Session::Guard(const std::function<bool()>& body) {
   messages_->Take();
   std::vector<std::string> errors;
   bool ok = false;
   timer_.Arm();
   try {
-    if (TransactionCommand command = TransactionCommandOf(sql);
-        command != TransactionCommand::kNone) {
-      RunTransactionCommand(command);
-      ok = true;
-    } else {
-      TOrvQuery query(nullptr);
-      query.SetDatabase(&rdb_);
-      query.SQL()->SetText(sql);
-      ApplyParams(query);
-      ok = IsQuery(sql) && !options_.exec ? RunQuery(query) : RunExec(query);
-    }
+    ok = body();
   } catch (const std::exception& e) {
     errors.push_back(e.what());
   }
   timer_.Disarm();
   progress_.Finish();
-  Flush();
+  output_.Flush();
   for (std::string& text : messages_->Take()) errors.push_back(std::move(text));
+  if (std::string failed = output_.TakeWriteError(); !failed.empty())
+    errors.push_back(std::move(failed));
   return Report(std::move(errors)) && ok;
 }
 
 bool Session::RunQuery(TOrvQuery& query) {
+  StatementClock clock;
+  clock.Start();
   if (options_.paged) {
     query.OpenPart(options_.page_start, options_.page_count);
   } else {
@@ -163,38 +135,25 @@ bool Session::RunQuery(TOrvQuery& query) {
     if (errors.empty()) errors.push_back("the statement returned no result set");
     return Report(std::move(errors));
   }
-  std::vector<TField*> fields;
-  std::vector<Column> columns;
-  for (int i = 0; i < query.FieldCount(); ++i) {
-    TField* field = query.Fields()->GetField(i);
-    fields.push_back(field);
-    columns.push_back({field->FieldName(), ColumnWidth(*field), IsNumericField(*field),
-                       IsBinaryField(*field), IsTextField(*field)});
-  }
-  std::unique_ptr<ResultWriter> writer = options_.csv ? NewCsvWriter() : NewTableWriter();
-  writer->Header(columns, out_);
-  Flush();
+  RowPrinter printer(query, output_);
+  printer.Header();
+  output_.Flush();
 
-  using Clock = std::chrono::steady_clock;
   progress_.Start();
-  Clock::time_point next_flush = Clock::now() + kFlushInterval;
-  std::vector<std::string> cells(fields.size());
   int64_t rows = 0;
   for (; !query.Eof(); query.Next()) {
-    for (size_t i = 0; i < fields.size(); ++i) cells[i] = FormatCell(*fields[i]);
-    writer->Row(cells, out_);
-    progress_.Update(++rows);
-    if (out_.size() >= kFlushBytes || Clock::now() >= next_flush) {
-      Flush();
-      next_flush = Clock::now() + kFlushInterval;
-    }
+    clock.FirstRow();
+    printer.Row(++rows);
+    progress_.Update(rows);
+    output_.MaybeFlush();
   }
   progress_.Finish();
   query.Close();
   // A reply that broke off shows its message while the rows arrive.
   std::vector<std::string> errors = messages_->Take();
   if (!errors.empty()) return Report(std::move(errors));
-  writer->Footer(rows, out_);
+  printer.Footer(rows);
+  if (timing_) output_.Note(clock.Text(rows, true));
   return true;
 }
 
@@ -216,32 +175,30 @@ void Session::RunTransactionCommand(TransactionCommand command) {
     case TransactionCommand::kNone:
       return;
   }
-  if (!options_.csv) {
-    out_ += done;
-    out_ += '\n';
-  }
+  output_.Status(done);
 }
 
 bool Session::RunExec(TOrvQuery& query) {
+  StatementClock clock;
+  clock.Start();
   query.ExecSQL();
   std::vector<std::string> errors = messages_->Take();
   if (errors.empty() && query.RowsAffected() < 0)
     errors.push_back("the statement did not complete");
   if (!errors.empty()) return Report(std::move(errors));
-  if (!options_.csv) out_ += std::to_string(query.RowsAffected()) + " rows affected\n";
+  // The statement may have made or dropped tables or procedures: the names
+  // completion offers are asked for again.
+  rdb_.TableNameCache().Clear();
+  rdb_.ProcNameCache().Clear();
+  const int rows = query.RowsAffected();
+  output_.Status(std::to_string(rows) + (rows == 1 ? " row affected" : " rows affected"));
+  if (timing_) output_.Note(clock.Text(rows, false));
   return true;
-}
-
-void Session::Flush() {
-  if (out_.empty()) return;
-  std::fwrite(out_.data(), 1, out_.size(), stdout);
-  std::fflush(stdout);
-  out_.clear();
 }
 
 bool Session::Report(std::vector<std::string> errors) {
   if (errors.empty()) return true;
-  Flush();
+  output_.Flush();
   for (const std::string& text : errors) std::fprintf(stderr, "orvsql: %s\n", text.c_str());
   std::fflush(stderr);
   return false;

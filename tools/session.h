@@ -13,12 +13,15 @@
 // transaction commands; until the commit or rollback every statement runs
 // inside that one server transaction.
 //
-// Each statement runs under the --statement-timeout timer.
+// Each statement, and each backslash command that reaches the server,
+// runs under the --statement-timeout timer (Guard).
 //
-// Owns the connection component, the handler and the timer. Used by the
-// main thread; the handler alone may be called from a reader thread.
+// Owns the connection component, the handler, the timer and the output.
+// Used by the main thread; the handler alone may be called from a reader
+// thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +30,7 @@
 #include "host/forms.h"
 #include "rdb/orv_rdb.h"
 #include "tools/options.h"
+#include "tools/output.h"
 #include "tools/progress.h"
 #include "tools/script.h"
 #include "tools/statement_timer.h"
@@ -55,6 +59,25 @@ class Session {
   // error has then been written to standard error.
   bool Run(const std::string& sql);
 
+  // Runs `body` as Run runs a statement: under the timer, with its
+  // exceptions and the message boxes shown meanwhile reported as failures
+  // after the output it made. False when `body` returned false or anything
+  // failed.
+  bool Guard(const std::function<bool()>& body);
+  // The texts of the message boxes shown since the last call.
+  std::vector<std::string> TakeMessages() { return messages_->Take(); }
+  // Writes the texts of failures to standard error, after the output
+  // before them; true when there were none.
+  bool Report(std::vector<std::string> errors);
+
+  TOrvRDB& Rdb() { return rdb_; }
+  Output& Out() { return output_; }
+  Progress& RowProgress() { return progress_; }
+  const Options& Settings() const { return options_; }
+  // "\timing": a timing line after each statement.
+  bool Timing() const { return timing_; }
+  void SetTiming(bool value) { timing_ = value; }
+
  private:
   // Collects what the package shows in message boxes.
   class Messages {
@@ -72,18 +95,14 @@ class Session {
   bool RunExec(TOrvQuery& query);
   // Raises what the connection raises.
   void RunTransactionCommand(TransactionCommand command);
-  // Writes out `out_` and empties it.
-  void Flush();
-  // Writes the texts of failures to standard error; true when there were
-  // none.
-  bool Report(std::vector<std::string> errors);
 
   const Options& options_;
   TOrvRDB rdb_;
   std::shared_ptr<Messages> messages_;
   TMessageBoxHandler previous_handler_;
   Progress progress_;
-  std::string out_;  // output not yet written
+  Output output_;
+  bool timing_ = false;
   StatementTimer timer_;
 };
 

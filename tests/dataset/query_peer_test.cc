@@ -170,6 +170,22 @@ TEST_F(QueryPeerTest, PagedOpenExecAndRowsAffected) {
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
+TEST_F(QueryPeerTest, OpeningWhileLoadingWaitsForLoadedAndRunsOnce) {
+  peer_.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + "EOF;", 1));
+  query_.SQL()->Add("select N from T");
+  query_.BeginLoading();
+  query_.SetActive(true);  // the connection is already set
+  EXPECT_FALSE(query_.Active());
+  EXPECT_EQ(peer_.Accepted(), 0);
+  query_.EndLoading();
+  ASSERT_TRUE(query_.Active()) << log_.Texts();
+  query_.Last();
+  query_.Close();
+  ASSERT_TRUE(peer_.WaitEnded(0));
+  EXPECT_EQ(peer_.Accepted(), 1);
+  EXPECT_EQ(peer_.Received(0), Frame("OPEN;;;0;\nselect N from T\r\n") + kClose);
+}
+
 TEST_F(QueryPeerTest, FailedRequestsGoToTheErrorBoxAndLeaveTheQueryClosed) {
   peer_.Add(PeerScript().ReadFrames(1).WriteFrame("-1;no such table: X").ReadFrames(1));
   peer_.Add(PeerScript().ReadFrames(1).WriteFrame("garbage").ReadFrames(1));

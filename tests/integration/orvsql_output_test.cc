@@ -68,10 +68,11 @@ TEST_F(OrvsqlOutputTest, TableIsAlignedWithFooterAndRowCounts) {
   // Texts wider than a screen column are cut; CSV keeps them whole.
   const std::string text(50, 'x');
   EXPECT_EQ(Ok({"-c", "select '" + text + "' as long_text"}),
-            "long_text\n" + std::string(40, '-') + "\n" + std::string(37, 'x') + "...\n(1 rows)\n");
+            "long_text\n" + std::string(40, '-') + "\n" + std::string(37, 'x') + "...\n(1 row)\n");
   EXPECT_EQ(Ok({"--csv", "-c", "select '" + text + "' as long_text"}), "long_text\n" + text + "\n");
   // --exec runs even a SELECT without opening it; --csv prints no count.
   EXPECT_EQ(Ok({"--exec", "-c", "select * from t"}), "0 rows affected\n");
+  EXPECT_EQ(Ok({"-c", "update t set price = 3 where id = 1"}), "1 row affected\n");
   EXPECT_EQ(Ok({"--csv", "-c", "update t set price = 1"}), "");
 }
 
@@ -117,7 +118,7 @@ TEST_F(OrvsqlOutputTest, PagesParametersScriptsAndTransactions) {
   EXPECT_EQ(Ok({"-c", "begin", "-c", "delete from n where x > 10", "-c",
                 "select count(*) as c from n", "-c", "rollback"}),
             "transaction started\n10 rows affected\n          c\n-----------\n         10\n"
-            "(1 rows)\nrolled back\n");
+            "(1 row)\nrolled back\n");
   EXPECT_EQ(Ok({"--csv", "-c", "begin", "-c", "delete from n where x > 15", "-c", "commit",
                 "-c", "select count(*) as c from n"}),
             "c\n15\n");

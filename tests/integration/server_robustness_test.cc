@@ -133,11 +133,17 @@ TEST(ServerMemoryTest, RefusedRequestsHandTheirMemoryBack) {
   ASSERT_TRUE(SendOversized(server.port()).has_value());
   const long after_first = ResidentKb(server.pid());
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(SendOversized(server.port()).has_value());
-  // The refused connections are gone; their buffers must be too.
+  // The refused connections are gone; their buffers must be too, once their
+  // threads have ended, which a busy machine may delay.
   FrameClient c;
   ASSERT_TRUE(c.Connect(server.port()));
   ASSERT_TRUE(c.Open("select 1").has_value());
-  EXPECT_LT(ResidentKb(server.pid()) - after_first, 16 * 1024);
+  long grown = ResidentKb(server.pid()) - after_first;
+  for (int i = 0; i < 50 && grown >= 16 * 1024; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    grown = ResidentKb(server.pid()) - after_first;
+  }
+  EXPECT_LT(grown, 16 * 1024);
   EXPECT_EQ(server.Stop(), 0);
 }
 
@@ -196,13 +202,17 @@ TEST(ServerLimitsTest, ClientsReconnectingAtTheLimitAreNeverRefused) {
 TEST(ServerLimitsTest, SilentConnectionsAreClosedButRestingOnesAreKept) {
   RdbServerProcess server(ORV_RDBSERVER_PATH, {"--request-timeout", "1"});
   ASSERT_TRUE(server.ok()) << server.error();
-  FrameClient silent, half, resting;
+  FrameClient silent, half, later, resting;
   ASSERT_TRUE(silent.Connect(server.port()));
   ASSERT_TRUE(half.Connect(server.port()));
   ASSERT_TRUE(half.SendRaw("00"));
+  // A request begun after others were served has the same bound.
+  ASSERT_TRUE(later.Connect(server.port()));
+  ASSERT_LT(later.Request("ROLLBACK", "")->code, 0);
+  ASSERT_TRUE(later.SendRaw("00"));
   ASSERT_TRUE(resting.Connect(server.port()));
-  ASSERT_EQ(resting.Request("ROLLBACK", "")->code < 0, true);
-  for (FrameClient* c : {&silent, &half}) {
+  ASSERT_LT(resting.Request("ROLLBACK", "")->code, 0);
+  for (FrameClient* c : {&silent, &half, &later}) {
     auto line = c->ReadResult(5000);
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(line->text, "request not complete within 1 seconds");

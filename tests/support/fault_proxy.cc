@@ -117,6 +117,16 @@ int FaultProxy::LastFrames(Direction direction) {
              : last_frames_[static_cast<size_t>(direction)];
 }
 
+int FaultProxy::Accepted() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return static_cast<int>(links_.size());
+}
+
+int FaultProxy::EndedFrames(Direction direction) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return ended_frames_[static_cast<size_t>(direction)];
+}
+
 bool FaultProxy::WaitIdle(int timeout_ms) {
   const auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
@@ -236,6 +246,8 @@ void FaultProxy::Pump(Link* link) {
   std::lock_guard<std::mutex> lock(mu_);
   last_frames_[0] = tracks[0].Started();
   last_frames_[1] = tracks[1].Started();
+  ended_frames_[0] += tracks[0].Started();
+  ended_frames_[1] += tracks[1].Started();
   link->done.store(true);
 }
 

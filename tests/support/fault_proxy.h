@@ -44,6 +44,10 @@ class FaultProxy {
   // Frames that went in `direction` on the connection accepted last, once
   // that connection has ended; -1 while it runs or before the first.
   int LastFrames(Direction direction);
+  // Connections accepted so far, and the frames that went in `direction`
+  // on all of them that have ended.
+  int Accepted();
+  int EndedFrames(Direction direction);
   // Waits (up to timeout_ms) until every accepted connection has ended.
   bool WaitIdle(int timeout_ms = 10000);
 
@@ -59,6 +63,7 @@ class FaultProxy {
   std::mutex mu_;
   Plan plan_;                   // protected by mu_
   int last_frames_[2] = {-1, -1};  // by Direction; protected by mu_
+  int ended_frames_[2] = {0, 0};   // by Direction; protected by mu_
   std::list<Link> links_;       // protected by mu_
   std::thread acceptor_;
 };

@@ -6,6 +6,7 @@
 
 #include "tools/cell_format.h"
 #include "tools/result_writer.h"
+#include "tools/timing.h"
 
 namespace orv::orvsql {
 namespace {
@@ -50,8 +51,8 @@ TEST(OrvsqlFormat, CsvQuotesOnlyWhatNeedsIt) {
   auto csv = NewCsvWriter();
   std::string out;
   csv->Header({{"id", 11, true, false}, {"a,b", 5, false, false}}, out);
-  csv->Row({"1", "x\"y"}, out);
-  csv->Row({"", ""}, out);
+  csv->Row(1, {"1", "x\"y"}, out);
+  csv->Row(1, {"", ""}, out);
   csv->Footer(2, out);
   EXPECT_EQ(out, "id,\"a,b\"\n1,\"x\"\"y\"\n,\n");
 }
@@ -62,8 +63,8 @@ TEST(OrvsqlFormat, TableColumnsKeepTheirWidthWhateverTheData) {
   table->Header({{"id", 4, true, false, false}, {"name", 8, false, false, true},
                  {"photo", 14, false, true, false}, {"at", 5, false, false, false}},
                 out);
-  table->Row({"7", "Zoë", "\x89PNG\r\n", "a\tb"}, out);
-  table->Row({"123456", "much too long", "", "12:30:00.500"}, out);
+  table->Row(1, {"7", "Zoë", "\x89PNG\r\n", "a\tb"}, out);
+  table->Row(1, {"123456", "much too long", "", "12:30:00.500"}, out);
   table->Footer(2, out);
   EXPECT_EQ(out,
             "  id | name     | photo          | at\n"
@@ -72,6 +73,37 @@ TEST(OrvsqlFormat, TableColumnsKeepTheirWidthWhateverTheData) {
             "123456 | much ... |                | 12:30:00.500\n"
             "(2 rows)\n");
   EXPECT_EQ(DisplayWidth("Zoë"), 3);
+}
+
+TEST(OrvsqlFormat, ExpandedRecordsKeepEveryValueWhole) {
+  auto expanded = NewExpandedWriter();
+  std::string out;
+  expanded->Header({{"id", 4, true, false, false}, {"name", 4, false, false, true},
+                    {"photo", 14, false, true, false}},
+                   out);
+  expanded->Row(7, {"7", "much too long", "\x89PNG"}, out);
+  expanded->Row(8, {"8", "", "\x89"}, out);
+  expanded->Footer(1, out);
+  EXPECT_EQ(out,
+            "-[ RECORD 7 ]--------\n"
+            "id    | 7\n"
+            "name  | much too long\n"
+            "photo | <4 bytes>\n"
+            "-[ RECORD 8 ]---\n"
+            "id    | 8\n"
+            "name  |\n"
+            "photo | <1 byte>\n"
+            "(1 row)\n");
+}
+
+TEST(OrvsqlFormat, TimingLines) {
+  using std::chrono::microseconds;
+  EXPECT_EQ(StatementClock::Text(3, true, microseconds(412), microseconds(500000)),
+            "Time: 3 rows, first row 0.412 ms, total 500.000 ms, 6 rows/s");
+  EXPECT_EQ(StatementClock::Text(0, true, std::nullopt, microseconds(1500)),
+            "Time: 0 rows, total 1.500 ms");
+  EXPECT_EQ(StatementClock::Text(1, false, std::nullopt, microseconds(20)),
+            "Time: 1 row affected, total 0.020 ms");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tools/options.h"
 
+#include "tools/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -55,7 +57,9 @@ TEST(OrvsqlOptions, UsageErrorsNameTheProblem) {
       {"--param", "n:float=1.5x"}, {"--param", "n:boolean=yes"},
       {"--param", "n:date=2024-02-30"}, {"--param", "n:time=24:00:00"},
       {"--param", "n:datetime=2024-01-01"}, {"--statement-timeout", "-1"},
-      {"--statement-timeout", "1e3"}, {"--statement-timeout", "soon"}};
+      {"--statement-timeout", "1e3"}, {"--statement-timeout", "soon"},
+      {"--open"}, {"--proc", "p", "-c", "select 1"}, {"--proc", "p", "--page", "1:2"},
+      {"--proc="}};
   for (const auto& args : bad) {
     ParseResult r = Parse(args);
     EXPECT_FALSE(r.options) << args[0];
@@ -85,15 +89,20 @@ TEST(OrvsqlOptions, TypedParameters) {
   EXPECT_EQ(p[7].text, "x;y");
 }
 
-TEST(OrvsqlOptions, HelpDocumentsEveryOption) {
-  ParseResult r = Parse({"--help"});
+TEST(OrvsqlOptions, HelpDocumentsEveryOptionAndCommand) {
+  ParseResult r = Parse({"--help", "--version"});
   ASSERT_TRUE(r.options);
-  EXPECT_TRUE(r.options->help);
+  EXPECT_TRUE(r.options->help && r.options->version);
+  const std::string help = HelpText(Shell::CommandHelp(true));
   for (const char* option :
        {"--host", "--address", "--port", "--service", "--database ", "--user", "--password",
         "--database-type", "--server-type", "--timeout", "--statement-timeout", "-c SQL", "-f FILE", "--param",
-        "NAME:TYPE=VALUE", "--page", "--exec", "--csv", "--quiet"})
-    EXPECT_NE(std::strstr(HelpText(), option), nullptr) << option;
+        "NAME:TYPE=VALUE", "--page", "--exec", "--proc NAME", "--open", "--csv", "--quiet", "--version"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  for (const std::string& command : Shell::CommandNames())
+    EXPECT_NE(help.find("  " + command + " "), std::string::npos) << command;
+  for (size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
 }
 
 }  // namespace

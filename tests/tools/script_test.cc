@@ -17,12 +17,17 @@ TEST(OrvsqlScript, SplitsOnSeparatorLinesOnly) {
       "end\n"
       "/\n"
       "select a\n"
-      "  from t";
+      "  from t\n"
+      "  \\edit t ORDER BY a \r\n"
+      "\\commit";
   std::vector<std::string> s = SplitScript(text);
-  ASSERT_EQ(s.size(), 3u);
+  ASSERT_EQ(s.size(), 5u);
   EXPECT_EQ(s[0], "create table t (a text);\ninsert into t values ('x;y');");
   EXPECT_EQ(s[1], "begin\n  update t set a = 'a/b';\nend");
+  // A command line ends the statement before it.
   EXPECT_EQ(s[2], "select a\n  from t");
+  EXPECT_EQ(s[3], "\\edit t ORDER BY a");
+  EXPECT_EQ(s[4], "\\commit");
   EXPECT_TRUE(SplitScript("\n;\n/\n  \n").empty());
 }
 
