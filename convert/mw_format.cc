@@ -4,6 +4,22 @@
 
 namespace orv {
 
+namespace {
+
+// One field of the server form: a run of digits is read directly, anything
+// else as StrToInt reads it (and refuses it).
+int MWField(std::string_view field) {
+  if (field.empty()) return StrToInt(field);
+  int value = 0;
+  for (char c : field) {
+    if (c < '0' || c > '9') return StrToInt(field);
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
 int32_t atoi(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;
@@ -29,15 +45,15 @@ std::string TimeStampToMWFormat(const TTimeStamp& stamp) {
 }
 
 TTimeStamp TimeStampFromMWFormat(std::string_view s) {
-  if (Trim(s).size() != 17) return TTimeStamp{0, 0};
+  if (TrimView(s).size() != 17) return TTimeStamp{0, 0};
   // The fields are cut from the untrimmed text on purpose: the server form
   // has a fixed layout, and a shifted text must fail rather than be guessed.
   const TTimeStamp date = DateTimeToTimeStamp(
-      EncodeDate(StrToInt(s.substr(0, 4)), StrToInt(s.substr(4, 2)), StrToInt(s.substr(6, 2))));
+      EncodeDate(MWField(s.substr(0, 4)), MWField(s.substr(4, 2)), MWField(s.substr(6, 2))));
   const std::string_view rest = s.substr(8);
   const TTimeStamp time =
-      DateTimeToTimeStamp(EncodeTime(StrToInt(rest.substr(0, 2)), StrToInt(rest.substr(2, 2)),
-                                     StrToInt(rest.substr(4, 2)), StrToInt(rest.substr(6, 3))));
+      DateTimeToTimeStamp(EncodeTime(MWField(rest.substr(0, 2)), MWField(rest.substr(2, 2)),
+                                     MWField(rest.substr(4, 2)), MWField(rest.substr(6, 3))));
   return TTimeStamp{time.Time, date.Date};
 }
 

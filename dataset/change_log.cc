@@ -59,7 +59,7 @@ TChangeLog::TEntry TChangeLog::PopLast(std::vector<std::string>* values) {
   assert(!entries_.empty());
   const int32_t last = Count() - 1;
   values->clear();
-  for (auto& list : lists_) values->push_back(list->Get(last));
+  for (auto& list : lists_) values->emplace_back(list->Get(last));
   const TEntry entry = entries_.back();
   RemoveAt(last);
   return entry;

@@ -10,13 +10,16 @@
 // copied here: blob streams work on the slot itself.
 //
 // Each field type converts through its one entry of kCodecs (decode,
-// encode, whether an empty slot is null), and every write, through a field
-// or a blob stream, passes the one state check CheckFieldWritable.
+// encode, whether an empty slot is null, the AsString text straight from
+// the slot), and every write, through a field or a blob stream, passes the
+// one state check CheckFieldWritable.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "convert/mw_format.h"
+#include "dataset/field_text.h"
 #include "dataset/orv_dataset.h"
 #include "host/datetime.h"
 #include "host/sysutils.h"
@@ -42,7 +45,7 @@ int64_t SignedInt(std::string_view text) {
   return negative ? -value : value;
 }
 
-TTimeStamp SlotTimeStamp(const std::string& text) {
+TTimeStamp SlotTimeStamp(std::string_view text) {
   const size_t semicolon = text.find(';');
   if (semicolon == std::string::npos) return TimeStampFromMWFormat(text);
   TTimeStamp stamp;
@@ -53,13 +56,16 @@ TTimeStamp SlotTimeStamp(const std::string& text) {
 
 // How one field type converts between its slot text and the host's native
 // buffer. `decode` gets a buffer of `size` bytes already zeroed; `nullable`
-// types read an empty slot as null. Every type the dataset converts has
-// exactly one entry in kCodecs; a type without one is refused both ways.
+// types read an empty slot as null. `text` gives the field's AsString
+// straight from a slot that is not null, or false when only the native value
+// can tell (see field_text.h). Every type the dataset converts has exactly
+// one entry in kCodecs; a type without one is refused both ways.
 struct TFieldCodec {
   TFieldType type;
   bool nullable;
-  void (*decode)(const std::string& text, void* buffer, size_t size);
+  void (*decode)(std::string_view text, void* buffer, size_t size);
   std::string (*encode)(const void* buffer);
+  bool (*text)(std::string_view slot, size_t size, std::string& out);
 };
 
 template <class T>
@@ -74,14 +80,14 @@ T Load(const void* buffer) {
   return value;
 }
 
-void DecodeString(const std::string& text, void* buffer, size_t size) {
+void DecodeString(std::string_view text, void* buffer, size_t size) {
   std::memcpy(buffer, text.data(), std::min(text.size(), size > 0 ? size - 1 : 0));
 }
 
 std::string EncodeString(const void* buffer) { return static_cast<const char*>(buffer); }
 
 template <class T>
-void DecodeInteger(const std::string& text, void* buffer, size_t) {
+void DecodeInteger(std::string_view text, void* buffer, size_t) {
   Store(buffer, static_cast<T>(SignedInt(text)));
 }
 
@@ -90,7 +96,7 @@ std::string EncodeInteger(const void* buffer) {
   return IntToStr(Load<T>(buffer));
 }
 
-void DecodeBoolean(const std::string& text, void* buffer, size_t) {
+void DecodeBoolean(std::string_view text, void* buffer, size_t) {
   Store<uint8_t>(buffer, !text.empty() && text[0] == 'T' ? 1 : 0);
 }
 
@@ -98,11 +104,11 @@ std::string EncodeBoolean(const void* buffer) {
   return *static_cast<const uint8_t*>(buffer) != 0 ? "T" : "F";
 }
 
-void DecodeFloat(const std::string& text, void* buffer, size_t) { Store(buffer, orv::atof(text)); }
+void DecodeFloat(std::string_view text, void* buffer, size_t) { Store(buffer, orv::atof(text)); }
 
 std::string EncodeFloat(const void* buffer) { return FloatToStrEx(Load<double>(buffer)); }
 
-void DecodeDate(const std::string& text, void* buffer, size_t) {
+void DecodeDate(std::string_view text, void* buffer, size_t) {
   Store(buffer, SlotTimeStamp(text).Date);
 }
 
@@ -112,7 +118,7 @@ std::string EncodeDate(const void* buffer) {
   return TimeStampToMWFormat(stamp);
 }
 
-void DecodeTime(const std::string& text, void* buffer, size_t) {
+void DecodeTime(std::string_view text, void* buffer, size_t) {
   Store(buffer, SlotTimeStamp(text).Time);
 }
 
@@ -122,7 +128,7 @@ std::string EncodeTime(const void* buffer) {
   return TimeStampToMWFormat(stamp);
 }
 
-void DecodeDateTime(const std::string& text, void* buffer, size_t) {
+void DecodeDateTime(std::string_view text, void* buffer, size_t) {
   const TTimeStamp stamp = SlotTimeStamp(text);
   Store(buffer, static_cast<double>(stamp.Date) * 86400000.0 + stamp.Time);
 }
@@ -131,17 +137,41 @@ std::string EncodeDateTime(const void* buffer) {
   return TimeStampToMWFormat(MSecsToTimeStamp(std::round(Load<double>(buffer))));
 }
 
+bool StringText(std::string_view slot, size_t size, std::string& out) {
+  out.assign(slot.substr(0, size > 0 ? size - 1 : 0));
+  return true;
+}
+
+template <class T>
+bool IntegerText(std::string_view slot, size_t, std::string& out) {
+  return IntegerSlotText(slot, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), out);
+}
+
+bool BooleanText(std::string_view slot, size_t, std::string& out) {
+  out = slot[0] == 'T' ? "True" : "False";
+  return true;
+}
+
+bool FloatText(std::string_view slot, size_t, std::string& out) {
+  return FloatSlotText(slot, out);
+}
+
+template <TFieldType type>
+bool DateTimeText(std::string_view slot, size_t, std::string& out) {
+  return DateTimeSlotText(slot, type, out);
+}
+
 constexpr TFieldCodec kCodecs[] = {
-    {ftString, false, DecodeString, EncodeString},
-    {ftSmallint, true, DecodeInteger<int16_t>, EncodeInteger<int16_t>},
-    {ftWord, true, DecodeInteger<uint16_t>, EncodeInteger<uint16_t>},
-    {ftInteger, true, DecodeInteger<int32_t>, EncodeInteger<int32_t>},
-    {ftBoolean, true, DecodeBoolean, EncodeBoolean},
-    {ftFloat, true, DecodeFloat, EncodeFloat},
-    {ftCurrency, true, DecodeFloat, EncodeFloat},
-    {ftDate, true, DecodeDate, EncodeDate},
-    {ftTime, true, DecodeTime, EncodeTime},
-    {ftDateTime, true, DecodeDateTime, EncodeDateTime},
+    {ftString, false, DecodeString, EncodeString, StringText},
+    {ftSmallint, true, DecodeInteger<int16_t>, EncodeInteger<int16_t>, IntegerText<int16_t>},
+    {ftWord, true, DecodeInteger<uint16_t>, EncodeInteger<uint16_t>, IntegerText<uint16_t>},
+    {ftInteger, true, DecodeInteger<int32_t>, EncodeInteger<int32_t>, IntegerText<int32_t>},
+    {ftBoolean, true, DecodeBoolean, EncodeBoolean, BooleanText},
+    {ftFloat, true, DecodeFloat, EncodeFloat, FloatText},
+    {ftCurrency, true, DecodeFloat, EncodeFloat, FloatText},
+    {ftDate, true, DecodeDate, EncodeDate, DateTimeText<ftDate>},
+    {ftTime, true, DecodeTime, EncodeTime, DateTimeText<ftTime>},
+    {ftDateTime, true, DecodeDateTime, EncodeDateTime, DateTimeText<ftDateTime>},
 };
 
 // The codec of `type`; nullptr for a type the dataset does not convert.
@@ -195,12 +225,29 @@ bool TOrvDataSet::GetFieldData(TField* field, void* buffer) {
   std::memset(buffer, 0, data_size);
   const char* slot = record + entry.Offset;
   if (IsBlobColumn(entry.FieldType)) return true;
-  const std::string text(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
+  const std::string_view text(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
   const TFieldCodec* codec = CodecOf(field->DataType());
-  if (codec != nullptr && codec->nullable && Trim(text).empty()) return false;
+  if (codec != nullptr && codec->nullable && TrimView(text).empty()) return false;
   if (codec == nullptr) DatabaseError("unsupported data type");
   codec->decode(text, buffer, data_size);
   return true;
+}
+
+bool TOrvDataSet::GetFieldText(TField* field, std::string& text) {
+  // Whatever GetFieldData would refuse or answer otherwise stays its own.
+  const TRecordBuffer record = FieldBuffer();
+  const int index = field->FieldNo() - 1;
+  if (record == nullptr || index < 0 || index >= static_cast<int>(layout_.size())) return false;
+  const TFieldInf& entry = *layout_[static_cast<size_t>(index)];
+  const TFieldCodec* codec = CodecOf(field->DataType());
+  if (IsBlobColumn(entry.FieldType) || codec == nullptr) return false;
+  const char* slot = record + entry.Offset;
+  const std::string_view value(slot, strnlen(slot, static_cast<size_t>(entry.Size)));
+  if (codec->nullable && TrimView(value).empty()) {
+    text.clear();
+    return true;
+  }
+  return codec->text(value, static_cast<size_t>(field->DataSize()), text);
 }
 
 void TOrvDataSet::SetFieldData(TField* field, const void* buffer) {
@@ -263,10 +310,10 @@ std::string TOrvDataSet::GetFieldValue(TCompactStrings& store, int index, int ro
   stream_->Lock().AssertHeld();
   const TFieldInf& entry = *layout_.at(static_cast<size_t>(index));
   auto* list = static_cast<TCompactStrings*>(store.GetObject(IsBlobColumn(entry.FieldType) ? entry.BlobIndex : 0));
-  if (IsBlobColumn(entry.FieldType)) return list->Get(row);
-  const std::string& text = list->Get(row);
+  if (IsBlobColumn(entry.FieldType)) return std::string(list->Get(row));
+  const std::string_view text = list->Get(row);
   if (static_cast<size_t>(entry.Offset) >= text.size()) return std::string();
-  return Trim(std::string_view(text).substr(static_cast<size_t>(entry.Offset),
+  return Trim(text.substr(static_cast<size_t>(entry.Offset),
                                             static_cast<size_t>(entry.Size)));
 }
 
@@ -281,7 +328,7 @@ bool TOrvDataSet::SetFieldValue(TCompactStrings& store, const std::string& value
   if (value.size() > static_cast<size_t>(entry.Size))
     throw EOrvDataSetException(Format(sValueTooLong, entry.Name));
   auto* rows = static_cast<TCompactStrings*>(store.GetObject(0));
-  std::string text = rows->Get(row);
+  std::string text(rows->Get(row));
   const size_t offset = static_cast<size_t>(entry.Offset);
   const size_t size = static_cast<size_t>(entry.Size);
   if (text.size() < offset + size) text.resize(offset + size, ' ');

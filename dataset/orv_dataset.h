@@ -127,6 +127,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
 
   // Field data (field_data.cc).
   bool GetFieldData(TField* field, void* buffer) override;
+  bool GetFieldText(TField* field, std::string& text) override;
   void SetFieldData(TField* field, const void* buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
   bool GetCurrentRecord(TRecordBuffer buffer) override;

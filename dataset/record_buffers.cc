@@ -146,9 +146,9 @@ TGetResult TOrvDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
 
 void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
   const int32_t row = stream_->Tell();
-  for (size_t i = 0; i < layout_.size(); ++i) {
-    const TFieldInf& entry = *layout_[i];
-    const auto column = static_cast<int32_t>(i);
+  stream_->ReadRow(row, static_cast<int32_t>(layout_.size()), [&](int32_t column,
+                                                                   std::string_view value) {
+    const TFieldInf& entry = *layout_[static_cast<size_t>(column)];
     char* slot = buffer + entry.Offset;
     if (IsBlobColumn(entry.FieldType)) {
       // The slot refers to the stored bytes themselves: viewing a blob
@@ -161,7 +161,6 @@ void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
       }
       WriteBlobSlot(slot, blob);
     } else {
-      const std::string value = stream_->GetFieldValue(column, row);
       // A slot holds Size - 1 characters and its zero; a longer stored value
       // is cut here rather than written over the next slot.
       const size_t room = entry.Size > 0 ? static_cast<size_t>(entry.Size) - 1 : 0;
@@ -169,7 +168,7 @@ void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
       std::memcpy(slot, value.data(), n);
       if (entry.Size > 0) std::memset(slot + n, 0, static_cast<size_t>(entry.Size) - n);
     }
-  }
+  });
 }
 
 void TOrvDataSet::FreeBlobBuffer(TRecordBuffer buffer) {

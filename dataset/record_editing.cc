@@ -182,7 +182,7 @@ std::vector<std::string> TOrvDataSet::StreamRow(int32_t row) {
   std::lock_guard<TCriticalSection> hold(stream_->Lock());
   std::vector<std::string> values;
   for (int32_t k = 0; k < stream_->Count(); ++k)
-    values.push_back(static_cast<TCompactStrings*>(stream_->GetObject(k))->Get(row));
+    values.emplace_back(static_cast<TCompactStrings*>(stream_->GetObject(k))->Get(row));
   return values;
 }
 

@@ -107,6 +107,10 @@ class TDataSet : public TComponent {
   // Field data, called by the fields. `buffer` is the field's native buffer
   // (DataSize bytes); GetFieldData with nullptr only reports non-null.
   virtual bool GetFieldData(TField* field, void* buffer);
+  // A field's AsString text from the record itself, for a dataset that can
+  // give exactly what converting the native value would: the ordinary
+  // fields ask this first and convert only on false, the default.
+  virtual bool GetFieldText(TField* /*field*/, std::string& /*text*/) { return false; }
   virtual void SetFieldData(TField* field, const void* buffer);
   // A stream over a blob field's value in the active record, owned by the
   // caller. The default refuses.

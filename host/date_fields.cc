@@ -82,24 +82,34 @@ TDateTimeField::TDateTimeField(TComponent* owner, TFieldType type) : TField(owne
 
 int TDateTimeField::DataSize() const { return DataType() == ftDateTime ? 8 : 4; }
 
-TDateTime TDateTimeField::AsDateTime() const {
+bool TDateTimeField::ReadDateTime(TDateTime& value) const {
+  value = 0;
   switch (DataType()) {
     case ftDate: {
       int32_t day = 0;
-      if (!GetData(&day)) return 0;
-      return TimeStampToDateTime(TTimeStamp{0, day});
+      if (!GetData(&day)) return false;
+      value = TimeStampToDateTime(TTimeStamp{0, day});
+      return true;
     }
     case ftTime: {
       int32_t msecs = 0;
-      if (!GetData(&msecs)) return 0;
-      return TimeStampToDateTime(TTimeStamp{msecs, DateTimeToTimeStamp(0).Date});
+      if (!GetData(&msecs)) return false;
+      value = TimeStampToDateTime(TTimeStamp{msecs, DateTimeToTimeStamp(0).Date});
+      return true;
     }
     default: {
       double msecs = 0;
-      if (!GetData(&msecs)) return 0;
-      return TimeStampToDateTime(MSecsToTimeStamp(msecs));
+      if (!GetData(&msecs)) return false;
+      value = TimeStampToDateTime(MSecsToTimeStamp(msecs));
+      return true;
     }
   }
+}
+
+TDateTime TDateTimeField::AsDateTime() const {
+  TDateTime value;
+  ReadDateTime(value);
+  return value;
 }
 
 void TDateTimeField::SetAsDateTime(TDateTime value) {
@@ -120,14 +130,17 @@ void TDateTimeField::SetAsDateTime(TDateTime value) {
 }
 
 std::string TDateTimeField::AsString() const {
-  if (IsNull()) return {};
+  if (std::string text; DataSetText(text)) return text;
+  // One read of the value answers both whether it is null and what it is.
+  TDateTime value;
+  if (!ReadDateTime(value)) return {};
   switch (DataType()) {
     case ftDate:
-      return FormatDateTime("yyyy-mm-dd", AsDateTime());
+      return FormatDateTime("yyyy-mm-dd", value);
     case ftTime:
-      return FormatDateTime("hh:nn:ss", AsDateTime());
+      return FormatDateTime("hh:nn:ss", value);
     default:
-      return FormatDateTime("yyyy-mm-dd hh:nn:ss", AsDateTime());
+      return FormatDateTime("yyyy-mm-dd hh:nn:ss", value);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "host/datetime.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -29,10 +30,12 @@ chr::sys_days DayNumberToSysDays(int32_t day_number) {
   return chr::sys_days(chr::days(day_number - UnixDayNumber));
 }
 
-std::string Padded(int value, int width) {
-  std::string s = std::to_string(value);
-  if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), '0');
-  return s;
+// `value` in decimal, zeros in front up to `width` characters, onto `out`.
+void AppendPadded(std::string& out, int value, int width) {
+  char buf[16];
+  const auto length = static_cast<int>(std::to_chars(buf, buf + sizeof buf, value).ptr - buf);
+  if (length < width) out.append(static_cast<size_t>(width - length), '0');
+  out.append(buf, static_cast<size_t>(length));
 }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
@@ -129,6 +132,7 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value) {
   const int ms = stamp.Time;
 
   std::string out;
+  out.reserve(pattern.size() + 8);
   bool after_hour = false;
   size_t i = 0;
   while (i < pattern.size()) {
@@ -145,36 +149,36 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value) {
     bool hour = false;
     switch (lc) {
       case 'y':
-        out += run <= 2 ? Padded(year % 100, 2) : Padded(year, 4);
+        run <= 2 ? AppendPadded(out, year % 100, 2) : AppendPadded(out, year, 4);
         break;
       case 'm':
         if (after_hour && run <= 2) {
-          out += Padded(ms / 60000 % 60, run == 2 ? 2 : 1);
+          AppendPadded(out, ms / 60000 % 60, run == 2 ? 2 : 1);
         } else if (run <= 2) {
-          out += Padded(month, static_cast<int>(run));
+          AppendPadded(out, month, static_cast<int>(run));
         } else {
           out += run == 3 ? kShortMonths[month - 1] : kLongMonths[month - 1];
         }
         break;
       case 'd':
         if (run <= 2) {
-          out += Padded(day, static_cast<int>(run));
+          AppendPadded(out, day, static_cast<int>(run));
         } else {
           out += run == 3 ? kShortDays[weekday] : kLongDays[weekday];
         }
         break;
       case 'h':
-        out += Padded(ms / 3600000, run >= 2 ? 2 : 1);
+        AppendPadded(out, ms / 3600000, run >= 2 ? 2 : 1);
         hour = true;
         break;
       case 'n':
-        out += Padded(ms / 60000 % 60, run >= 2 ? 2 : 1);
+        AppendPadded(out, ms / 60000 % 60, run >= 2 ? 2 : 1);
         break;
       case 's':
-        out += Padded(ms / 1000 % 60, run >= 2 ? 2 : 1);
+        AppendPadded(out, ms / 1000 % 60, run >= 2 ? 2 : 1);
         break;
       case 'z':
-        out += Padded(ms % 1000, run >= 3 ? 3 : 1);
+        AppendPadded(out, ms % 1000, run >= 3 ? 3 : 1);
         break;
       default:
         out.append(pattern.substr(i, run));

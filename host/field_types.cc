@@ -16,6 +16,7 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 }
 
 std::string TStringField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
   std::string buffer(static_cast<size_t>(DataSize()), '\0');
   if (!GetData(buffer.data())) return {};
   buffer.resize(std::strlen(buffer.c_str()));
@@ -65,25 +66,35 @@ int TIntegerField::DataSize() const {
   }
 }
 
-int64_t TIntegerField::AsLargeInt() const {
+bool TIntegerField::ReadLargeInt(int64_t& value) const {
   switch (DataType()) {
     case ftSmallint: {
-      int16_t value = 0;
-      return GetData(&value) ? value : 0;
+      int16_t native = 0;
+      const bool present = GetData(&native);
+      value = native;
+      return present;
     }
     case ftWord: {
-      uint16_t value = 0;
-      return GetData(&value) ? value : 0;
+      uint16_t native = 0;
+      const bool present = GetData(&native);
+      value = native;
+      return present;
     }
-    case ftLargeint: {
-      int64_t value = 0;
-      return GetData(&value) ? value : 0;
-    }
+    case ftLargeint:
+      value = 0;
+      return GetData(&value);
     default: {
-      int32_t value = 0;
-      return GetData(&value) ? value : 0;
+      int32_t native = 0;
+      const bool present = GetData(&native);
+      value = native;
+      return present;
     }
   }
+}
+
+int64_t TIntegerField::AsLargeInt() const {
+  int64_t value = 0;
+  return ReadLargeInt(value) ? value : 0;
 }
 
 void TIntegerField::SetAsLargeInt(int64_t value) {
@@ -126,7 +137,12 @@ void TIntegerField::SetAsLargeInt(int64_t value) {
   }
 }
 
-std::string TIntegerField::AsString() const { return IsNull() ? "" : IntToStr(AsLargeInt()); }
+// One read of the value answers both whether it is null and what it is.
+std::string TIntegerField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
+  int64_t value = 0;
+  return ReadLargeInt(value) ? IntToStr(value) : "";
+}
 
 void TIntegerField::SetAsString(const std::string& value) {
   const std::string text = Trim(value);
@@ -175,8 +191,10 @@ void TBooleanField::SetAsBoolean(bool value) {
 }
 
 std::string TBooleanField::AsString() const {
-  if (IsNull()) return {};
-  return AsBoolean() ? "True" : "False";
+  if (std::string text; DataSetText(text)) return text;
+  uint8_t value = 0;
+  if (!GetData(&value)) return {};
+  return value != 0 ? "True" : "False";
 }
 
 void TBooleanField::SetAsString(const std::string& value) {
@@ -217,7 +235,11 @@ int TFloatField::AsInteger() const {
   return static_cast<int>(std::lround(value));
 }
 
-std::string TFloatField::AsString() const { return IsNull() ? "" : FloatToStr(AsFloat()); }
+std::string TFloatField::AsString() const {
+  if (std::string text; DataSetText(text)) return text;
+  double value = 0;
+  return GetData(&value) ? FloatToStr(value) : "";
+}
 
 void TFloatField::SetAsString(const std::string& value) {
   const std::string text = Trim(value);

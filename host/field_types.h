@@ -64,6 +64,10 @@ class TIntegerField : public TField {
 
  protected:
   TIntegerField(TComponent* owner, TFieldType type);
+
+ private:
+  // The value and whether there is one, in one read.
+  bool ReadLargeInt(int64_t& value) const;
 };
 
 class TSmallintField : public TIntegerField {
@@ -145,6 +149,10 @@ class TDateTimeField : public TField {
 
  protected:
   TDateTimeField(TComponent* owner, TFieldType type);
+
+ private:
+  // The value and whether there is one, in one read.
+  bool ReadDateTime(TDateTime& value) const;
 };
 
 class TDateField : public TDateTimeField {

@@ -52,6 +52,11 @@ bool TField::GetData(void* buffer) const {
   return dataset_->GetFieldData(const_cast<TField*>(this), buffer);
 }
 
+bool TField::DataSetText(std::string& text) const {
+  return dataset_ != nullptr && validating_ == nullptr &&
+         dataset_->GetFieldText(const_cast<TField*>(this), text);
+}
+
 void TField::SetData(const void* buffer) {
   if (dataset_ == nullptr) DatabaseErrorFmt("Field '%s' has no dataset", DisplayName());
   dataset_->SetFieldData(this, buffer);

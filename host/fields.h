@@ -111,6 +111,9 @@ class TField : public TComponent {
 
  protected:
   void SetDataType(TFieldType type) { data_type_ = type; }
+  // The dataset's own AsString text (TDataSet::GetFieldText); never while
+  // OnValidate reads the value about to be stored.
+  bool DataSetText(std::string& text) const;
   // Raises "Cannot access field 'X' as type Y".
   [[noreturn]] void AccessError(std::string_view type_name) const;
   // Raises "'v' is not a valid value for field 'X'".

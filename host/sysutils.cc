@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "host/exceptions.h"
@@ -72,18 +73,35 @@ Decimal ParseDigits(std::string_view text, int int_digits) {
 
 // Rounded to `precision` significant digits; the shortest round-trip digits
 // when precision exceeds what a double holds.
+//
+// The shortest digits that read back as a normal double `a` are also `a`
+// correctly rounded to any precision of at most 15 digits that holds them
+// all: a step of the 15-digit grid is more than four times the spacing of
+// normal doubles, so no other number of that grid lies as near. (Subnormal
+// doubles are spaced more widely.) Most values are short, and the shortest
+// conversion is much cheaper than the fixed-precision one.
 Decimal Significant(double a, int precision) {
   char buf[64];
-  auto r = precision > 17
-               ? std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific)
-               : std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific,
-                               precision - 1);
-  std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
-  size_t e = text.find('e');
+  auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific);
+  if (precision <= 17) {
+    const auto mantissa = static_cast<int>(std::find(buf, r.ptr, 'e') - buf);
+    const int shortest = mantissa > 1 ? mantissa - 1 : 1;
+    if (precision > 15 || shortest > precision || a < std::numeric_limits<double>::min())
+      r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, precision - 1);
+  }
+  const std::string_view text(buf, static_cast<size_t>(r.ptr - buf));
+  const size_t e = text.find('e');
   int exponent = 0;
   std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(),
                   exponent);
-  return ParseDigits(text.substr(0, e), exponent + 1);
+  // "d.ddde+x": the first digit is not 0 unless the value is.
+  if (text[0] == '0') return Decimal{};
+  Decimal d;
+  d.exponent = exponent + 1;
+  d.digits.assign(1, text[0]);
+  if (e > 2) d.digits.append(text.data() + 2, e - 2);
+  d.digits.erase(d.digits.find_last_not_of('0') + 1);
+  return d;
 }
 
 // Rounded to `decimals` places after the point.
@@ -138,13 +156,24 @@ std::string Scientific(const Decimal& d, int mantissa_digits, int exp_digits, bo
 std::string FormatGeneral(double a, int precision, int exp_digits) {
   Decimal d = Significant(a, precision);
   if (d.digits.empty()) return "0";
-  int len = static_cast<int>(d.digits.size());
+  const int len = static_cast<int>(d.digits.size());
   if (d.exponent > precision || d.exponent < -3) {
     return Scientific(d, len, exp_digits, false);
   }
-  std::string out = IntegerPart(d, 0);
-  int decimals = std::max(0, len - d.exponent);
-  if (decimals > 0) out += DecimalSeparator() + FractionPart(d, decimals);
+  // The integer part, then the fraction; digits beyond those held are 0.
+  std::string out;
+  if (d.exponent <= 0) {
+    out = "0";
+  } else {
+    out.append(d.digits, 0, static_cast<size_t>(std::min(len, d.exponent)));
+    out.append(static_cast<size_t>(std::max(0, d.exponent - len)), '0');
+  }
+  if (len > d.exponent) {
+    out += DecimalSeparator();
+    out.append(static_cast<size_t>(std::max(0, -d.exponent)), '0');
+    const int from = std::max(0, d.exponent);
+    out.append(d.digits, static_cast<size_t>(from), static_cast<size_t>(len - from));
+  }
   return out;
 }
 
@@ -159,7 +188,19 @@ std::string FormatFixed(double a, int precision, int decimals, char thousands) {
 
 }  // namespace
 
-std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
+
+std::string_view TrimView(std::string_view s) {
+  const char* begin = s.data();
+  const char* end = begin + s.size();
+  // Fixed-width texts end in runs of blanks: those go eight at a time.
+  constexpr uint64_t kBlanks = 0x2020202020202020ULL;
+  uint64_t word;
+  while (end - begin >= 8 && (std::memcpy(&word, end - 8, 8), word == kBlanks)) end -= 8;
+  while (end > begin && IsBlank(end[-1])) --end;
+  while (begin < end && IsBlank(*begin)) ++begin;
+  return std::string_view(begin, static_cast<size_t>(end - begin));
+}
 
 std::string TrimLeft(std::string_view s) {
   size_t i = 0;
@@ -232,18 +273,19 @@ int StrToIntDef(std::string_view s, int default_value) {
 }
 
 bool TryStrToFloat(std::string_view s, double& value) {
-  std::string text = Trim(s);
+  const std::string_view text = TrimView(s);
   const char separator = DecimalSeparator();
   bool negative = false;
   size_t i = 0;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  std::string plain;
+  const size_t start = i;
   bool seen_point = false, seen_exponent = false, mantissa_digit = false;
+  char previous = 0;  // the last character taken, the separator as '.'
   // Only digits, one separator and one exponent with an optional sign pass;
   // from_chars would also take "inf", "nan" and the like.
   for (; i < text.size(); ++i) {
     char c = text[i];
-    const bool after_e = !plain.empty() && (plain.back() == 'e' || plain.back() == 'E');
+    const bool after_e = previous == 'e' || previous == 'E';
     if (c >= '0' && c <= '9') {
       mantissa_digit |= !seen_exponent;
     } else if (c == separator && !seen_point && !seen_exponent) {
@@ -254,9 +296,17 @@ bool TryStrToFloat(std::string_view s, double& value) {
     } else if (!((c == '-' || c == '+') && after_e)) {
       return false;
     }
-    plain += c;
+    previous = c;
   }
   if (!mantissa_digit) return false;
+  // from_chars reads only '.', so another separator is replaced in a copy.
+  std::string copy;
+  std::string_view plain = text.substr(start);
+  if (seen_point && separator != '.') {
+    copy.assign(plain);
+    copy[copy.find(separator)] = '.';
+    plain = copy;
+  }
   double parsed = 0;
   auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), parsed,
                                    std::chars_format::general);
@@ -295,8 +345,10 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
       break;
   }
   // A value that rounds to zero shows no sign.
-  bool zero = body.substr(0, body.find('E')).find_first_of("123456789") == std::string::npos;
-  return value < 0 && !zero ? "-" + body : body;
+  const std::string_view mantissa(body.data(), std::min(body.find('E'), body.size()));
+  const bool zero = mantissa.find_first_of("123456789") == std::string_view::npos;
+  if (value < 0 && !zero) body.insert(0, 1, '-');
+  return body;
 }
 
 std::string FloatToStr(double value) { return FloatToStrF(value, ffGeneral, 15, 0); }

@@ -24,6 +24,8 @@ namespace orv {
 // Removes blanks and control characters (bytes <= 32) from both ends, the
 // start or the end.
 std::string Trim(std::string_view s);
+// What Trim leaves, as a view into `s`.
+std::string_view TrimView(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 

@@ -78,7 +78,7 @@ int TOrvRDB::Connect() {
 
 int TOrvRDB::OpenConnection(bool as_default) {
   catalog_fetch_ = false;
-  auto socket = std::make_shared<TZozudSocket>();
+  auto socket = std::make_shared<TLink>();
   socket->SetAsyncStyles(0);
   socket->Open(host_, address_, service_, static_cast<uint16_t>(port_));
   int handle;

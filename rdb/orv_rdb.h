@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -152,7 +153,17 @@ class TOrvRDB : public TComponent {
   static constexpr int kMinTimeOut = 100;
 
  private:
-  using TConnection = std::shared_ptr<TZozudSocket>;
+  // A listed connection: its socket, and the bytes a read took from the
+  // socket beyond what its caller asked for, which the next read on the
+  // connection is served from (rdb/framing.cc). Reads of one connection run
+  // one at a time, under read_lock.
+  struct TLink : TZozudSocket {
+    std::mutex read_lock;
+    std::unique_ptr<char[]> ahead;  // protected by read_lock; kReadAhead bytes
+    size_t ahead_begin = 0;         // protected by read_lock; first byte not taken
+    size_t ahead_end = 0;           // protected by read_lock
+  };
+  using TConnection = std::shared_ptr<TLink>;
 
   // The socket behind a handle, or nullptr. The caller keeps the socket
   // alive for as long as it holds the result, without any lock.

@@ -118,17 +118,16 @@ class TOrvRDBStream::Reader : public TReplySink {
       if (rows_->Count() == rows_->Capacity())
         rows_->SetCapacity(std::max(rows_->Capacity() * 2, 64));
       assert(row_.size() == layout_width_);
-      rows_->Add(std::move(row_));
+      rows_->Add(row_);
       for (size_t c = 0; c < blob_lists_.size(); ++c) {
         if (blob_lists_[c] == nullptr) continue;
-        blob_lists_[c]->Add(std::move(blob_values_[c]));
+        blob_lists_[c]->Add(blob_values_[c]);
         assert(blob_lists_[c]->Count() == rows_->Count());
       }
       count = stream_.row_count_.load() + 1;
       stream_.row_count_.store(count);
     }
     row_.clear();
-    row_.reserve(stream_.row_width_.load());
     if (stream_.cur_row_.load() == count - 2) stream_.Signal();
   }
 
@@ -274,21 +273,28 @@ int32_t TOrvRDBStream::FieldCount() {
   return static_cast<int32_t>(field_list_.size());
 }
 
-std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
-  std::lock_guard<TCriticalSection> hold(lock_);
-  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) ||
-      row < 0 || row >= row_count_.load())
-    return std::string();
+std::string_view TOrvRDBStream::RowTextLocked(int32_t row) {
+  if (row < 0 || row >= row_count_.load()) return {};
+  TCompactStrings* rows = ListLocked(0);
+  return rows != nullptr && row < rows->Count() ? rows->Get(row) : std::string_view();
+}
+
+std::string_view TOrvRDBStream::ValueLocked(int32_t column, int32_t row, std::string_view text) {
+  if (column < 0 || column >= static_cast<int32_t>(field_list_.size()) || row < 0 ||
+      row >= row_count_.load())
+    return {};
   const TFieldInf& inf = *field_list_[column];
   if (IsBlobColumn(inf.FieldType)) {
     TCompactStrings* blobs = ListLocked(inf.BlobIndex);
-    return blobs != nullptr && row < blobs->Count() ? blobs->Get(row) : std::string();
+    return blobs != nullptr && row < blobs->Count() ? blobs->Get(row) : std::string_view();
   }
-  TCompactStrings* rows = ListLocked(0);
-  if (rows == nullptr || row >= rows->Count()) return std::string();
-  const std::string& text = rows->Get(row);
-  if (static_cast<size_t>(inf.Offset) >= text.size()) return std::string();
-  return Trim(std::string_view(text).substr(inf.Offset, inf.Size));
+  if (static_cast<size_t>(inf.Offset) >= text.size()) return {};
+  return TrimView(text.substr(inf.Offset, inf.Size));
+}
+
+std::string TOrvRDBStream::GetFieldValue(int32_t column, int32_t row) {
+  std::lock_guard<TCriticalSection> hold(lock_);
+  return std::string(ValueLocked(column, row, RowTextLocked(row)));
 }
 
 std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,

@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,6 +108,15 @@ class TOrvRDBStream : public TCompactStrings {
   bool Eof() const { return seek_state_ == ssEof; }
   // Empty outside the columns or the rows received.
   std::string GetFieldValue(int32_t column, int32_t row);
+  // Calls value(column, text) for columns 0 to columns - 1 in order, text
+  // being what GetFieldValue(column, row) gives, under one hold of the lock;
+  // the text is valid only during the call.
+  template <class Visit>
+  void ReadRow(int32_t row, int32_t columns, Visit&& value) {
+    std::lock_guard<TCriticalSection> hold(lock_);
+    const std::string_view text = RowTextLocked(row);
+    for (int32_t c = 0; c < columns; ++c) value(c, ValueLocked(c, row, text));
+  }
   std::string Fields(int32_t index);
   std::string FieldByName(const std::string& name);
   // The stored value of a blob column in `row`, shared and immutable, for a
@@ -126,6 +136,11 @@ class TOrvRDBStream : public TCompactStrings {
 
   void AddListLocked();
   TCompactStrings* ListLocked(int32_t index);
+  // Views into the lists, valid until they change; caller holds lock_.
+  // The row text of `row`, empty outside the rows received; GetFieldValue's
+  // text, `text` being RowTextLocked(row).
+  std::string_view RowTextLocked(int32_t row);
+  std::string_view ValueLocked(int32_t column, int32_t row, std::string_view text);
   void ClearListsLocked();
   void Signal();
   void ReportReadError(const std::string& message);

@@ -76,6 +76,7 @@ TParseResult TReplyParser::Fail(std::string message) {
 TParseResult TReplyParser::Parse(TReplySink& sink) {
   try {
     TParseResult result = final_;
+    if (phase_ != phFinished && sink.Stopped()) return Finish(prStopped);
     while (phase_ != phFinished && Step(sink, result)) {
     }
     return result;
@@ -88,11 +89,6 @@ TParseResult TReplyParser::Parse(TReplySink& sink) {
 // when the parse has to pause or has ended.
 bool TReplyParser::Step(TReplySink& sink, TParseResult& result) {
   result = prNeedMore;
-  if (sink.Stopped()) {
-    result = Finish(prStopped);
-    return false;
-  }
-
   if (phase_ == phColumns) {
     if (column_ == cols_) {
       sink.ColumnsRead();
@@ -129,6 +125,10 @@ bool TReplyParser::Step(TReplySink& sink, TParseResult& result) {
     column_ = 0;
     ++rows_;
     sink.RowRead();
+    if (sink.Stopped()) {
+      result = Finish(prStopped);
+      return false;
+    }
   }
   return true;
 }

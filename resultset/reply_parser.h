@@ -39,7 +39,8 @@ struct TColumnDesc {
 class TReplySink {
  public:
   virtual ~TReplySink() = default;
-  // Asked before every token; true ends the parse with prStopped.
+  // Asked as each Parse call begins and after every row; true ends the
+  // parse with prStopped.
   virtual bool Stopped() = 0;
   virtual void ColumnRead(const TColumnDesc& column) = 0;
   // Every description is read (also when they were skipped).

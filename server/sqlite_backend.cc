@@ -10,6 +10,7 @@
 
 #include "server/generated_statement.h"
 #include "server/sqlite_procedure.h"
+#include "server/sqlite_rows.h"
 #include "server/value_text.h"
 
 namespace orv::server {
@@ -90,7 +91,11 @@ std::unique_ptr<SqliteBackend> SqliteBackend::Connect(const std::string& path,
                                                       int busy_timeout_ms, std::string* error,
                                                       bool allow_attach) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+  // One thread uses the connection (sqlite3_interrupt may come from any),
+  // so SQLite need not lock it around every call: a result's values are
+  // read by several calls each.
+  int rc = sqlite3_open_v2(path.c_str(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc != SQLITE_OK) {
     *error = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -215,15 +220,27 @@ Outcome SqliteBackend::Open(const std::string& sql, const std::vector<ParamEntry
   // text column named exactly "ROWID".
   const int columns = sqlite3_column_count(stmt.get());
   const int address = columns > 0 && SelectsRowAddress(text) ? columns - 1 : -1;
-  std::unique_ptr<ResultTable> result;
-  if (Outcome o = Materialise(stmt.get(), address, window, &result); !o.ok()) return o;
-  reply->Table(*result);
-  return {};
+  // A second pass must read what the first one read: outside the user's
+  // transaction the first pass's read becomes a transaction of its own.
+  bool own_snapshot = false;
+  SqliteRows rows(stmt.get(), Columns(stmt.get(), address), address, window);
+  Outcome result = rows.Send(
+      reply,
+      [&]() -> Outcome {
+        if (InTransaction()) return {};
+        own_snapshot = true;
+        return Run("BEGIN");
+      },
+      [this] { return Error(); });
+  if (own_snapshot && InTransaction()) {
+    // The transaction only read; the reply stands whether it commits or not.
+    if (!result.ok() || !Run("COMMIT").ok()) Run("ROLLBACK");
+  }
+  return result;
 }
 
-Outcome SqliteBackend::Materialise(sqlite3_stmt* stmt, int address, RowWindow window,
-                                   std::unique_ptr<ResultTable>* out) {
-  int columns = sqlite3_column_count(stmt);
+std::vector<ColumnDecl> SqliteBackend::Columns(sqlite3_stmt* stmt, int address) {
+  const int columns = sqlite3_column_count(stmt);
   std::vector<ColumnDecl> decls;
   for (int c = 0; c < columns; ++c) {
     const char* name = sqlite3_column_name(stmt, c);
@@ -231,48 +248,12 @@ Outcome SqliteBackend::Materialise(sqlite3_stmt* stmt, int address, RowWindow wi
     decls.push_back({name ? name : "", decl ? decl : ""});
   }
   if (address >= 0) decls[address] = {"ROWID", "VARCHAR(20)"};
-  auto result = std::make_unique<ResultTable>(std::move(decls));
-  std::int64_t first = std::max<std::int64_t>(window.first, 1);
-  std::int64_t row = 0, taken = 0;
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    if (++row < first) continue;
-    if (window.count >= 0 && taken >= window.count) break;
-    ++taken;
-    for (int c = 0; c < columns; ++c) {
-      if (c == address && sqlite3_column_type(stmt, c) == SQLITE_INTEGER) {
-        result->AddText(std::to_string(sqlite3_column_int64(stmt, c)));
-        continue;
-      }
-      switch (sqlite3_column_type(stmt, c)) {
-        case SQLITE_INTEGER:
-          result->AddInteger(sqlite3_column_int64(stmt, c));
-          break;
-        case SQLITE_FLOAT:
-          result->AddReal(sqlite3_column_double(stmt, c));
-          break;
-        case SQLITE_TEXT: {
-          auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-          result->AddText(std::string_view(text, sqlite3_column_bytes(stmt, c)));
-          break;
-        }
-        case SQLITE_BLOB: {
-          auto* blob = static_cast<const char*>(sqlite3_column_blob(stmt, c));
-          result->AddBlob(std::string_view(blob, sqlite3_column_bytes(stmt, c)));
-          break;
-        }
-        default:
-          result->AddNull();
-      }
-    }
-    if (result->MemoryBytes() > kMaxResultBytes) {
-      return Outcome::Error(-1, "result is larger than " + std::to_string(kMaxResultBytes >> 20) +
-                                    " MiB; fetch it in parts with OPENPART");
-    }
-  }
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Error();
-  *out = std::move(result);
-  return {};
+  return decls;
+}
+
+Outcome SqliteBackend::Materialise(sqlite3_stmt* stmt, int address, RowWindow window,
+                                   std::unique_ptr<ResultTable>* out) {
+  return SqliteRows(stmt, Columns(stmt, address), address, window).Hold(out, [this] { return Error(); });
 }
 
 Outcome SqliteBackend::ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,

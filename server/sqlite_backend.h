@@ -34,9 +34,6 @@ namespace orv::server {
 
 class SqliteBackend : public Backend {
  public:
-  // Largest materialised result; OPENPART fetches bigger ones in parts.
-  static constexpr std::size_t kMaxResultBytes = std::size_t{1} << 30;
-
   // Opens (creating if needed) the database at path. On failure returns
   // nothing and sets *error.
   // With allow_attach false, statements cannot reach other files (SqliteGuard).
@@ -90,6 +87,9 @@ class SqliteBackend : public Backend {
   bool MoreStatements(const char* tail, const char* end);
   Outcome ExecOne(sqlite3_stmt* stmt, const std::vector<ParamEntry>& params,
                   std::int64_t* changed);
+  // The descriptions SQLite gives of a prepared statement's columns, column
+  // `address` (or none, -1) standing for the row address.
+  static std::vector<ColumnDecl> Columns(sqlite3_stmt* stmt, int address);
   // Reads the rows of a prepared, bound statement into *out: only those of
   // `window`; column `address` (or none, -1) is the row address.
   Outcome Materialise(sqlite3_stmt* stmt, int address, RowWindow window,

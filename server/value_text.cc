@@ -69,35 +69,50 @@ std::optional<std::string> WireDateToIso(std::string_view w) {
 }
 
 std::optional<std::string> IsoDateToWire(std::string_view t) {
+  char wire[kWireDateLength];
+  if (!IsoDateToWire(t, wire)) return {};
+  return std::string(wire, sizeof wire);
+}
+
+bool IsoDateToWire(std::string_view t, char (&wire)[kWireDateLength]) {
   int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
-  if (t.size() < 10 || t[4] != '-' || t[7] != '-') return {};
-  if (!Digits(t, 0, 4, &y) || !Digits(t, 5, 2, &m) || !Digits(t, 8, 2, &d)) return {};
-  if (!ValidDate(y, m, d)) return {};
+  if (t.size() < 10 || t[4] != '-' || t[7] != '-') return false;
+  if (!Digits(t, 0, 4, &y) || !Digits(t, 5, 2, &m) || !Digits(t, 8, 2, &d)) return false;
+  if (!ValidDate(y, m, d)) return false;
   std::size_t pos = 10;
   if (pos < t.size()) {
-    if (t[pos] != ' ' && t[pos] != 'T') return {};
-    if (t.size() < pos + 6 || t[pos + 3] != ':') return {};
-    if (!Digits(t, pos + 1, 2, &h) || !Digits(t, pos + 4, 2, &n)) return {};
+    if (t[pos] != ' ' && t[pos] != 'T') return false;
+    if (t.size() < pos + 6 || t[pos + 3] != ':') return false;
+    if (!Digits(t, pos + 1, 2, &h) || !Digits(t, pos + 4, 2, &n)) return false;
     pos += 6;
     if (pos < t.size()) {
-      if (t.size() < pos + 3 || t[pos] != ':' || !Digits(t, pos + 1, 2, &s)) return {};
+      if (t.size() < pos + 3 || t[pos] != ':' || !Digits(t, pos + 1, 2, &s)) return false;
       pos += 3;
       if (pos < t.size()) {
         // Fraction: one digit or more, of which the first three count.
-        if (t[pos] != '.' || pos + 1 == t.size()) return {};
+        if (t[pos] != '.' || pos + 1 == t.size()) return false;
         int scale = 100;
         for (std::size_t i = pos + 1; i < t.size(); ++i) {
-          if (t[i] < '0' || t[i] > '9') return {};
+          if (t[i] < '0' || t[i] > '9') return false;
           ms += (t[i] - '0') * scale;
           scale /= 10;
         }
       }
     }
-    if (!ValidTime(h, n, s)) return {};
+    if (!ValidTime(h, n, s)) return false;
   }
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d%03d", y, m, d, h, n, s, ms);
-  return std::string(buf);
+  // Fixed digits by hand: this runs for every date of a result.
+  auto put = [&wire](std::size_t at, int digits, int value) {
+    for (int i = digits - 1; i >= 0; --i, value /= 10) wire[at + i] = static_cast<char>('0' + value % 10);
+  };
+  put(0, 4, y);
+  put(4, 2, m);
+  put(6, 2, d);
+  put(8, 2, h);
+  put(10, 2, n);
+  put(12, 2, s);
+  put(14, 3, ms);
+  return true;
 }
 
 std::optional<ParamValue> DecodeParam(int type_code, const std::string& value,
@@ -171,13 +186,20 @@ std::optional<ParamValue> DecodeParam(int type_code, const std::string& value,
 }
 
 std::string FormatReal(double value, std::size_t max_plain) {
+  std::string out;
+  AppendReal(value, max_plain, &out);
+  return out;
+}
+
+void AppendReal(double value, std::size_t max_plain, std::string* out) {
   char buf[512];
   auto fixed = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
   if (fixed.ec == std::errc() && static_cast<std::size_t>(fixed.ptr - buf) <= max_plain) {
-    return std::string(buf, fixed.ptr);
+    out->append(buf, fixed.ptr);
+    return;
   }
   auto general = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, general.ptr);
+  out->append(buf, general.ptr);
 }
 
 }  // namespace orv::server

@@ -45,13 +45,20 @@ std::optional<ParamValue> DecodeParam(int type_code, const std::string& value,
 // date or time.
 std::optional<std::string> WireDateToIso(std::string_view wire);
 
+// Digits of a date in the wire form the server sends.
+inline constexpr std::size_t kWireDateLength = 17;
+
 // ISO date text ("YYYY-MM-DD", optionally followed by ' ' or 'T' and
 // "HH:MM", "HH:MM:SS" or "HH:MM:SS.fff...") to the 17-digit wire form.
 // Nothing when the text is not a valid date.
 std::optional<std::string> IsoDateToWire(std::string_view iso);
+// The same into `wire`; false (and `wire` undefined) for an invalid date.
+bool IsoDateToWire(std::string_view iso, char (&wire)[kWireDateLength]);
 
 // Shortest text that reads back as the same double: plain decimal notation
 // when that takes at most max_plain characters, exponent form otherwise.
 std::string FormatReal(double value, std::size_t max_plain);
+// The same, appended to *out.
+void AppendReal(double value, std::size_t max_plain, std::string* out);
 
 }  // namespace orv::server

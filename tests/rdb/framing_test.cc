@@ -57,7 +57,10 @@ TEST(Framing, ReceiveAssemblesSplitHeadersAndPayloads) {
                .Write("00").Pause(30).Write("05he").Pause(30).Write("llo")
                .WriteFrame("")
                .Write("9999" + big.substr(0, 5000)).Pause(30).Write(big.substr(5000))
-               .Write(std::string("0003a\0b", 7)));
+               .Write(std::string("0003a\0b", 7))
+               // Frames that arrive together are all delivered before a
+               // close behind them is reported.
+               .Write("0002xy0002zw").Close());
   TOrvRDB rdb(nullptr);
   PointAt(rdb, peer);
   int handle = rdb.Connect();
@@ -67,6 +70,9 @@ TEST(Framing, ReceiveAssemblesSplitHeadersAndPayloads) {
   EXPECT_EQ(rdb.Receive(handle), "");
   EXPECT_EQ(rdb.Receive(handle), big);
   EXPECT_EQ(rdb.Receive(handle), std::string("a\0b", 3));
+  EXPECT_EQ(rdb.Receive(handle), "xy");
+  EXPECT_EQ(rdb.Receive(handle), "zw");
+  EXPECT_EQ(ErrorOf([&] { rdb.Receive(handle); }), sConnectionClosed);
 }
 
 TEST(Framing, SlowServerIsWaitedForAndClosedServerRaises) {

@@ -164,7 +164,7 @@ TEST(BlobStream, StreamHandsOutOneSharedValuePerStoredValue) {
   TCompactStrings& blobs = *s.Lists(1);
   auto first = s.BlobValue(0, 0);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first.get(), &blobs.Get(0));  // the stored bytes, not a copy
+  EXPECT_EQ(first->data(), blobs.Get(0).data());  // the stored bytes, not a copy
   EXPECT_EQ(s.BlobValue(0, 0), first);
   EXPECT_EQ(*s.BlobValue(0, 1), "");
   EXPECT_EQ(s.BlobValue(1, 0), nullptr);

@@ -104,7 +104,7 @@ class FakeOwner : public TOrvResultOwner {
 inline std::vector<std::string> RowTexts(TOrvRDBStream& stream) {
   std::vector<std::string> rows;
   if (TCompactStrings* list = stream.Lists(0))
-    for (int i = 0; i < list->Count(); ++i) rows.push_back(list->Get(i));
+    for (int i = 0; i < list->Count(); ++i) rows.emplace_back(list->Get(i));
   return rows;
 }
 

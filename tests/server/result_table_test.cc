@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <deque>
+#include <utility>
 
 #include "server/value_text.h"
 
@@ -49,18 +50,20 @@ TEST(ResultTableTest, WritesDescriptionsRowsAndEndMarker) {
   EXPECT_EQ(Wire(none), "EOF;");
 }
 
-TEST(ResultTableTest, ColumnDecisionsFollowTheValues) {
+TEST(ResultTableTest, ColumnDecisionsFollowTheValuesAndHoldThem) {
+  using Kind = ResultValue::Kind;
+  std::deque<std::string> texts;  // the bytes the values below point at
+  auto i = [](std::int64_t v) { return ResultValue{Kind::kInteger, v, 0, {}}; };
+  auto r = [](double v) { return ResultValue{Kind::kReal, 0, v, {}}; };
+  auto s = [&texts](std::string v) { return ResultValue{Kind::kText, 0, 0, texts.emplace_back(std::move(v))}; };
+  const ResultValue null;
   struct Case {
     const char* decl;
-    std::vector<std::function<void(ResultTable&)>> adds;
+    std::vector<ResultValue> values;
     int code;
     std::size_t length;
   };
-  auto i = [](std::int64_t v) { return [v](ResultTable& t) { t.AddInteger(v); }; };
-  auto r = [](double v) { return [v](ResultTable& t) { t.AddReal(v); }; };
-  auto s = [](std::string v) { return [v](ResultTable& t) { t.AddText(v); }; };
-  auto null = [](ResultTable& t) { t.AddNull(); };
-  Case cases[] = {
+  const Case cases[] = {
       {"INTEGER", {i(1), i(-2147483648LL)}, kStInt, 11},
       {"INTEGER", {i(1LL << 40)}, kStFloat, 24},
       {"INTEGER", {i(INT64_MAX)}, kStVarchar, 255},
@@ -81,15 +84,40 @@ TEST(ResultTableTest, ColumnDecisionsFollowTheValues) {
       {"DATE", {s("2001-03-02"), s("later")}, kStVarchar, 255},
       {"DATE", {i(5)}, kStVarchar, 255},
       {"BLOB", {s("text in a blob column")}, kStImage, 21},
-      {"", {[](ResultTable& t) { t.AddBlob("xy"); }}, kStImage, 2},
+      {"", {ResultValue{Kind::kBlob, 0, 0, "xy"}}, kStImage, 2},
   };
   for (const Case& c : cases) {
     ResultTable t(std::vector<ColumnDecl>{{"c", c.decl}});
-    for (auto& add : c.adds) add(t);
+    for (const ResultValue& v : c.values) t.Add(v);
     ColumnOut out = t.Describe().at(0);
-    EXPECT_EQ(out.type_code, c.code) << c.decl << " " << c.adds.size();
+    EXPECT_EQ(out.type_code, c.code) << c.decl << " " << c.values.size();
     EXPECT_EQ(out.length, c.length) << c.decl;
+    // A streamed result's second pass is checked against the decision made
+    // from its first: every value that made a decision keeps to it.
+    for (const ResultValue& v : c.values) EXPECT_TRUE(ColumnStats::Fits(out, v)) << c.decl;
   }
+  // And a value that would have decided otherwise does not.
+  auto column = [](int code, std::size_t length, ColumnOut::Mode mode = ColumnOut::Mode::kRaw) {
+    ColumnOut c;
+    c.type_code = code;
+    c.length = length;
+    c.mode = mode;
+    return c;
+  };
+  const std::pair<ColumnOut, ResultValue> misfits[] = {
+      {column(kStBit, 1, ColumnOut::Mode::kBool), i(2)},
+      {column(kStDateTime, 17, ColumnOut::Mode::kDate), s("later")},
+      {column(kStDateTime, 17, ColumnOut::Mode::kDate), i(20010302)},
+      {column(kStInt, 11), i(1LL << 40)},
+      {column(kStInt, 11), r(1.5)},
+      {column(kStFloat, 24), i((1LL << 53) + 1)},
+      {column(kStFloat, 24), s("1.5")},
+      {column(kStVarchar, 5), s("abcdef")},
+      {column(kStVarchar, 5), i(-123456)},
+      {column(kStVarchar, 3), r(0.25)},
+      {column(kStVarchar, 255), ResultValue{Kind::kBlob, 0, 0, "xy"}},
+  };
+  for (const auto& [out, v] : misfits) EXPECT_FALSE(ColumnStats::Fits(out, v)) << out.type_code;
 
   // Converted forms on the wire: booleans as T/F, dates as 17 digits.
   ResultTable t({{"b", "BOOL"}, {"d", "TIMESTAMP"}, {"x;y", ""}});
