@@ -1,19 +1,19 @@
-# cmake --install: headers under include/orvclient (folders kept), the static
-# library, and a package config so that find_package(orvclient) works.
-include(GNUInstallDirs)
+# cmake --install: the public headers under include/orvclient (folders kept,
+# the umbrella header at the top), the library, a CMake package
+# (find_package(orvclient), target orvclient::orvclient) and a pkg-config
+# file (orvclient.pc). Internal headers are not installed.
 include(CMakePackageConfigHelpers)
 
-foreach(hdr IN LISTS ORV_PACKAGE_HEADERS)
+foreach(hdr IN LISTS ORV_PUBLIC_HEADERS)
   get_filename_component(reldir ${hdr} DIRECTORY)
   install(FILES ${hdr} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvclient/${reldir})
 endforeach()
-if(EXISTS ${PROJECT_SOURCE_DIR}/design/orvclient.h)
-  install(FILES design/orvclient.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvclient)
-endif()
+install(FILES design/orvclient.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvclient)
 
 install(TARGETS orvclient EXPORT orvclientTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvclient)
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(EXPORT orvclientTargets NAMESPACE orvclient::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/orvclient)
 
@@ -25,3 +25,11 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/orvclientConfigVers
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/orvclientConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/orvclientConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/orvclient)
+
+# The .pc file finds its prefix from its own place, so the installed tree
+# may be moved (or installed with --prefix) and still be found.
+set(ORV_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH ORV_PC_TO_PREFIX /${ORV_PC_DIR} /)
+string(REGEX REPLACE "/$" "" ORV_PC_TO_PREFIX "${ORV_PC_TO_PREFIX}")
+configure_file(cmake/orvclient.pc.in ${CMAKE_CURRENT_BINARY_DIR}/orvclient.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/orvclient.pc DESTINATION ${ORV_PC_DIR})

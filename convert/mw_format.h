@@ -16,8 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "host/datetime.h"
+#include "../host/datetime.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Skips leading spaces, then reads decimal digits up to the first other
@@ -53,3 +54,4 @@ const char* stpblk(const char* p);
 const char* GetToken(const char* p, std::string& token, char& delim);
 
 }  // namespace orv
+#pragma GCC visibility pop

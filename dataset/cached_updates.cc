@@ -144,7 +144,7 @@ bool TOrvDataSet::GetCachedSQL(const std::string&) {
     std::string text = ChangeStatementText(entry.kind, table_name_, layout_, db);
     if (server != svNTServer && db == dtSybase) text = ParseSQL(text, nullptr);
     const std::string message = BuildCommandMessage(
-        skExec, All, 0, 0, ChangeParamCount(entry.kind, layout_, db), text);
+        skExec, TZozudQueryMode::All, 0, 0, ChangeParamCount(entry.kind, layout_, db), text);
     if (database_->Send(connection_.load(), message) !=
         static_cast<int>(FramedSize(message.size())))
       return false;

@@ -84,7 +84,7 @@ void TOrvDataSet::GetTableNames(const std::string& kind, TStrings* list) {
 
 bool TOrvDataSet::GetSTList(const std::string& kind) {
   const std::string message =
-      BuildCommandMessage(skOpen, All, 0, 0, 0, CatalogQuery(database_->DatabaseType(), kind));
+      BuildCommandMessage(skOpen, TZozudQueryMode::All, 0, 0, 0, CatalogQuery(database_->DatabaseType(), kind));
   return database_->Send(connection_.load(), message) ==
          static_cast<int>(FramedSize(message.size()));
 }

@@ -43,8 +43,9 @@
 #include <string>
 #include <vector>
 
-#include "resultset/compact_strings.h"
+#include "../resultset/compact_strings.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 enum class TChangeKind : char { ckInsert = 'I', ckUpdate = 'U', ckDelete = 'D' };
@@ -113,3 +114,4 @@ class TChangeLog {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

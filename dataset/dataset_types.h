@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <string>
 
-#include "resultset/result_owner.h"
+#include "../resultset/result_owner.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Whether an open fetches the whole result (All) or one part of it (Page:
 // QueryRow rows from QueryStartRow on, sent as OPENPART).
-enum TZozudQueryMode : uint8_t { All, Page };
+enum class TZozudQueryMode : uint8_t { All, Page };
 
 // The string types of the table-name, procedure-name and index-name
 // properties; the object-name editor is registered for the first two.
@@ -34,10 +35,10 @@ inline constexpr const char* sNoDatabase = "No RDB connection is assigned to the
 inline constexpr const char* sIncomplete =
     "The result is incomplete: reading rows from the server failed";
 inline constexpr const char* sValueTooLong = "Value too long for field '%s'";
-inline constexpr const char* sRowTooWide = "The result row is too wide to be held";
 inline constexpr const char* sNoReader = "Cannot start the thread that reads the result set";
 inline constexpr const char* sRecordChanged = "Record not found or changed by another user.";
 inline constexpr const char* sMultipleRecords =
     "Multiple records found, but only one was expected.";
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -260,6 +260,7 @@ std::unique_ptr<TStream> TOrvDataSet::CreateBlobStream(TField* field, TBlobStrea
 }
 
 std::string TOrvDataSet::GetFieldValue(TCompactStrings& store, int index, int row) {
+  stream_->Lock().AssertHeld();
   const TFieldInf& entry = *layout_.at(static_cast<size_t>(index));
   auto* list = static_cast<TCompactStrings*>(store.GetObject(IsBlobColumn(entry.FieldType) ? entry.BlobIndex : 0));
   if (IsBlobColumn(entry.FieldType)) return list->Get(row);
@@ -271,6 +272,7 @@ std::string TOrvDataSet::GetFieldValue(TCompactStrings& store, int index, int ro
 
 bool TOrvDataSet::SetFieldValue(TCompactStrings& store, const std::string& value, int index,
                                 int row) {
+  stream_->Lock().AssertHeld();
   const TFieldInf& entry = *layout_.at(static_cast<size_t>(index));
   if (IsBlobColumn(entry.FieldType)) {
     static_cast<TCompactStrings*>(store.GetObject(entry.BlobIndex))->Put(row, value);

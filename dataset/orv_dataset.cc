@@ -14,8 +14,9 @@ namespace orv {
 TOrvDataSet::TOrvDataSet(TComponent* owner)
     : TDataSet(owner), params_(this), stream_(std::make_unique<TOrvRDBStream>()) {
   stream_->SetDataSet(this);
-  stream_->SetCurRow(-1);
+  stream_->SetCurRow(kBeforeFirstRow);
   stream_->SetResultEvent(&result_event_);
+  blob_table_.SetHandleScan([this](std::vector<uint32_t>& handles) { HeldBlobHandles(handles); });
 }
 
 TOrvDataSet::~TOrvDataSet() {

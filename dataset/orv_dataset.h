@@ -30,24 +30,24 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "dataset/change_log.h"
-#include "dataset/dataset_types.h"
-#include "host/blobslot.h"
-#include "host/dataset.h"
-#include "host/filer.h"
-#include "host/params.h"
-#include "host/strings.h"
-#include "host/syncobjs.h"
-#include "rdb/orv_rdb.h"
-#include "resultset/compact_strings.h"
-#include "resultset/dataset_exception.h"
-#include "resultset/field_inf.h"
-#include "resultset/rdb_stream.h"
-#include "resultset/result_owner.h"
+#include "change_log.h"
+#include "dataset_types.h"
+#include "../host/blobslot.h"
+#include "../host/dataset.h"
+#include "../host/filer.h"
+#include "../host/params.h"
+#include "../host/strings.h"
+#include "../host/syncobjs.h"
+#include "../rdb/orv_rdb.h"
+#include "../resultset/compact_strings.h"
+#include "../resultset/dataset_exception.h"
+#include "../resultset/field_inf.h"
+#include "../resultset/rdb_stream.h"
+#include "../resultset/result_owner.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataResultThread;
@@ -120,7 +120,8 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // One column of one row of a store shaped like the result stream (list 0
   // the row texts, the others blob values): read trimmed, or written
   // left-justified to the column's width. Writing a value wider than the
-  // column raises EOrvDataSetException and changes nothing.
+  // column raises EOrvDataSetException and changes nothing. The caller
+  // holds the result stream's Lock(), which guards the pending store too.
   std::string GetFieldValue(TCompactStrings& store, int index, int row);
   bool SetFieldValue(TCompactStrings& store, const std::string& value, int index, int row);
 
@@ -267,6 +268,9 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   void ClearCalcFields(TRecordBuffer buffer) override;
   void CopyFromCurrentRecord(TRecordBuffer buffer);
   void FreeBlobBuffer(TRecordBuffer buffer);
+  // Appends the blob handles every record buffer holds: the window's ring,
+  // the key buffer and the filter's buffer.
+  void HeldBlobHandles(std::vector<uint32_t>& handles) const;
   int GetRecordCount() override;
   void ActivateFilters();
 
@@ -337,7 +341,6 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   // Raises the host's error unless `field` may be written in this state:
   // SetFieldData and the blob streams that write share it.
   void CheckFieldWritable(const TField* field) const;
-  bool RowFits(int32_t size) const;
   // Refuses any change while the host's read-only flag is set.
   void CheckModifiable() const;
   // One row of the stream, one item per list.
@@ -384,7 +387,7 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   std::atomic<bool> result_incomplete_{false};
   int rows_affected_ = -1;
 
-  TZozudQueryMode query_mode_ = All;
+  TZozudQueryMode query_mode_ = TZozudQueryMode::All;
   int32_t query_start_row_ = 0;
   int32_t query_row_ = 0;
   bool hide_rowid_ = false;
@@ -399,11 +402,10 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
   int32_t bookmark_flag_offset_ = 0;
   int32_t bookmark_offset_ = 0;
   bool cursor_open_ = false;
-  int32_t record_position_ = -1;
+  int32_t record_position_ = kBeforeFirstRow;
 
-  // Blob values the record buffers refer to, kept until close.
+  // Blob values the record buffers refer to, released once none does.
   TBlobValueTable blob_table_;
-  std::unordered_map<int64_t, std::shared_ptr<const std::string>> blob_values_;
 
   TRecordBuffer filter_buffer_ = nullptr;
   bool filter_active_ = false;
@@ -413,3 +415,4 @@ class TOrvDataSet : public TDataSet, public TOrvResultOwner, public IOrvRDBDataS
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -9,7 +9,10 @@ TOrvQuery::TOrvQuery(TComponent* owner) : TOrvDataSet(owner) {
 TOrvQuery::~TOrvQuery() {
   param_check_ = false;
   SQL()->OnChange = nullptr;
-  // Closing here keeps the query's state intact while the reader stops.
+  // Marked as being destroyed first, so the close below fires no close
+  // events; closing here keeps the query's state intact while the reader
+  // stops.
+  Destroying();
   if (Active()) SetActive(false);
 }
 
@@ -46,7 +49,7 @@ void TOrvQuery::SetQueryPart(int32_t start_row, int32_t row_count) {
   SetQueryStartRow(start_row);
   SetQueryRow(row_count);
   SetSQLKind(skOpen);
-  SetZozudQueryMode(Page);
+  SetZozudQueryMode(TZozudQueryMode::Page);
 }
 
 }  // namespace orv

@@ -10,8 +10,9 @@
 // Same ownership and threading as TOrvDataSet.
 #pragma once
 
-#include "dataset/orv_dataset.h"
+#include "orv_dataset.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TOrvQuery : public TOrvDataSet {
@@ -42,3 +43,4 @@ class TOrvQuery : public TOrvDataSet {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -98,7 +98,7 @@ void TOrvStoredProc::SetProcText() {
 
 void TOrvStoredProc::Open() {
   if (proc_name_.empty()) return;
-  SetZozudQueryMode(All);
+  SetZozudQueryMode(TZozudQueryMode::All);
   SetSQLKind(skOpenProc);
   SetProcText();
   TOrvDataSet::SetActive(true);
@@ -106,7 +106,7 @@ void TOrvStoredProc::Open() {
 
 void TOrvStoredProc::ExecProc() {
   if (Active() || proc_name_.empty()) return;
-  SetZozudQueryMode(All);
+  SetZozudQueryMode(TZozudQueryMode::All);
   SetSQLKind(skExecProc);
   SetProcText();
   TOrvDataSet::SetActive(true);
@@ -144,7 +144,7 @@ bool TOrvStoredProc::GetCatalogParams(const std::string& name) {
           : std::string("select c.name, t.usertype") + " from syscolumns c, systypes t" +
                 " where c.usertype = t.usertype" + " and c.id = object_id ('" +
                 LiteralText(name) + "')" + " and c.number = 1";
-  const std::string message = BuildCommandMessage(skOpen, All, 0, 0, 0, query);
+  const std::string message = BuildCommandMessage(skOpen, TZozudQueryMode::All, 0, 0, 0, query);
   return Database()->Send(ConnectionHandle(), message) ==
          static_cast<int>(FramedSize(message.size()));
 }

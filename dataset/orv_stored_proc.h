@@ -15,9 +15,10 @@
 
 #include <string>
 
-#include "dataset/dataset_types.h"
-#include "dataset/orv_dataset.h"
+#include "dataset_types.h"
+#include "orv_dataset.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TOrvStoredProc : public TOrvDataSet {
@@ -61,3 +62,4 @@ class TOrvStoredProc : public TOrvDataSet {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -15,8 +15,9 @@
 
 #include <string>
 
-#include "dataset/orv_dataset.h"
+#include "orv_dataset.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TOrvTable : public TOrvDataSet {
@@ -62,3 +63,4 @@ class TOrvTable : public TOrvDataSet {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

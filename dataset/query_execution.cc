@@ -48,7 +48,7 @@ bool IsFailureLine(const std::string& reply) {
 }  // namespace
 
 void TOrvDataSet::Open() {
-  query_mode_ = All;
+  query_mode_ = TZozudQueryMode::All;
   sql_kind_.store(skOpen);
   hide_rowid_ = false;
   SetActive(true);
@@ -62,7 +62,7 @@ void TOrvDataSet::ExecSQL() {
 }
 
 void TOrvDataSet::OpenPart(int32_t start_row, int32_t row_count) {
-  query_mode_ = Page;
+  query_mode_ = TZozudQueryMode::Page;
   sql_kind_.store(skOpen);
   query_start_row_ = start_row;
   query_row_ = row_count;

@@ -6,8 +6,8 @@
 // a 4-byte bookmark holding the result-stream row number. All sizes and
 // offsets are 32 bits wide, so no row width can wrap them.
 //
-// The record position is -1 before the first row, -2 after the last, else
-// the row last fetched. The result stream may still be growing on the
+// The record position is kBeforeFirstRow, kAfterLastRow, or the row last
+// fetched. The result stream may still be growing on the
 // reader thread: the stream's First and Next wait for rows not yet
 // received, and Last for the whole result.
 #include <cassert>
@@ -50,7 +50,7 @@ void TOrvDataSet::InternalInitFieldDefs() {
 
 void TOrvDataSet::InternalOpen() {
   stream_->First();
-  record_position_ = -1;
+  record_position_ = kBeforeFirstRow;
   cursor_open_ = true;
   InternalInitFieldDefs();
   if (DefaultFields()) CreateFields();
@@ -77,19 +77,18 @@ void TOrvDataSet::InternalClose() {
   stream_->Close();
   // The buffers are gone by now, so nothing refers to these values.
   blob_table_.Clear();
-  blob_values_.clear();
 }
 
 void TOrvDataSet::InternalFirst() {
   if (!Active()) return;
   stream_->First();
-  record_position_ = -1;
+  record_position_ = kBeforeFirstRow;
 }
 
 void TOrvDataSet::InternalLast() {
   if (!Active()) return;
   stream_->Last();
-  record_position_ = -2;
+  record_position_ = kAfterLastRow;
   CheckResultComplete();
 }
 
@@ -99,29 +98,29 @@ TGetResult TOrvDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
     result = grEOF;
   } else if (mode == gmCurrent) {
     const int32_t cur = stream_->Tell();
-    if (cur == -1 || cur == -2) result = grError;
+    if (cur == kBeforeFirstRow || cur == kAfterLastRow) result = grError;
     else record_position_ = cur;
   } else if (mode == gmNext) {
-    if (record_position_ == -2) {
+    if (record_position_ == kAfterLastRow) {
       result = grEOF;
     } else {
-      if (record_position_ != -1) stream_->Next();
+      if (record_position_ != kBeforeFirstRow) stream_->Next();
       if (stream_->Eof()) {
-        record_position_ = -2;
-        stream_->SetCurRow(-2);
+        record_position_ = kAfterLastRow;
+        stream_->SetCurRow(kAfterLastRow);
         result = grEOF;
       } else {
         record_position_ = stream_->Tell();
       }
     }
   } else if (mode == gmPrior) {
-    if (record_position_ == -1) {
+    if (record_position_ == kBeforeFirstRow) {
       result = grBOF;
     } else {
-      if (record_position_ != -2) stream_->Prior();
+      if (record_position_ != kAfterLastRow) stream_->Prior();
       if (stream_->Bof()) {
-        record_position_ = -1;
-        stream_->SetCurRow(-1);
+        record_position_ = kBeforeFirstRow;
+        stream_->SetCurRow(kBeforeFirstRow);
         result = grBOF;
       } else {
         record_position_ = stream_->Tell();
@@ -139,7 +138,9 @@ TGetResult TOrvDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
     return grOK;
   }
   InternalInitRecord(buffer);
-  if (result == grEOF && mode == gmNext) CheckResultComplete();
+  // Only a move the application asked for may run into the end of what was
+  // received; filling the rest of a window there is no error.
+  if (result == grEOF && mode == gmNext && !FillingWindow()) CheckResultComplete();
   return result;
 }
 
@@ -147,20 +148,20 @@ void TOrvDataSet::CopyFromCurrentRecord(TRecordBuffer buffer) {
   const int32_t row = stream_->Tell();
   for (size_t i = 0; i < layout_.size(); ++i) {
     const TFieldInf& entry = *layout_[i];
-    std::string value = stream_->GetFieldValue(static_cast<int32_t>(i), row);
+    const auto column = static_cast<int32_t>(i);
     char* slot = buffer + entry.Offset;
     if (IsBlobColumn(entry.FieldType)) {
+      // The slot refers to the stored bytes themselves: viewing a blob
+      // costs no copy, and an edit copies it only when it writes.
       TBlobSlot blob;
-      if (!value.empty()) {
-        const int64_t key = (static_cast<int64_t>(entry.BlobIndex) << 32) | static_cast<uint32_t>(row);
-        auto& shared = blob_values_[key];
-        if (!shared || *shared != value)
-          shared = std::make_shared<const std::string>(std::move(value));
-        blob.handle = blob_table_.Share(shared);
-        blob.length = static_cast<int32_t>(shared->size());
+      std::shared_ptr<const std::string> stored = stream_->BlobValue(column, row);
+      if (stored != nullptr && !stored->empty()) {
+        blob.length = static_cast<int32_t>(stored->size());
+        blob.handle = blob_table_.Share(std::move(stored));
       }
       WriteBlobSlot(slot, blob);
     } else {
+      const std::string value = stream_->GetFieldValue(column, row);
       // A slot holds Size - 1 characters and its zero; a longer stored value
       // is cut here rather than written over the next slot.
       const size_t room = entry.Size > 0 ? static_cast<size_t>(entry.Size) - 1 : 0;
@@ -181,6 +182,21 @@ void TOrvDataSet::FreeBlobBuffer(TRecordBuffer buffer) {
     blob.length = 0;
     WriteBlobSlot(buffer + entry->Offset, blob);
   }
+}
+
+void TOrvDataSet::HeldBlobHandles(std::vector<uint32_t>& handles) const {
+  auto scan = [&](TRecordBuffer buffer) {
+    if (buffer == nullptr) return;
+    for (const auto& entry : layout_) {
+      if (IsBlobColumn(entry->FieldType))
+        handles.push_back(ReadBlobSlot(buffer + entry->Offset).handle);
+    }
+  };
+  if (BufferCount() > 0) {
+    for (int i = 0; i <= BufferCount(); ++i) scan(Buffers(i));
+  }
+  scan(key_buffer_);
+  scan(filter_buffer_);
 }
 
 TRecordBuffer TOrvDataSet::AllocRecordBuffer() {
@@ -231,9 +247,9 @@ void TOrvDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
 void TOrvDataSet::InternalGotoBookmark(const void* bookmark) {
   const int32_t v = ReadInt32(static_cast<const char*>(bookmark));
   record_position_ = v;
-  if (v == -1) {
+  if (v == kBeforeFirstRow) {
     stream_->First();
-  } else if (v == -2) {
+  } else if (v == kAfterLastRow) {
     stream_->Last();
     stream_->Next();
   } else if (v >= 0 && v <= stream_->RowCount()) {
@@ -298,7 +314,6 @@ void TOrvDataSet::ActivateFilters() {
   filter_active_ = false;
   filter_buffer_ = nullptr;
   stream_->SetCurRow(std::min(saved, stream_->RowCount() - 1));
-  blob_values_.clear();
 }
 
 }  // namespace orv

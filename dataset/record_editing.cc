@@ -70,7 +70,7 @@ void TOrvDataSet::InternalPost() {
   } else if (state == dsInsert) {
     // After the last row (Append), or in the place of the active record.
     const std::vector<std::string> texts = BufferTexts(ActiveBuffer());
-    const bool append = record_position_ == -2;
+    const bool append = record_position_ == kAfterLastRow;
     if (append) stream_->SetCurRow(stream_->Tell() + 1);
     InsertData(append);
     WriteRow(texts);
@@ -111,7 +111,7 @@ void TOrvDataSet::InsertData(bool append) {
   int32_t row;
   {
     std::lock_guard<TCriticalSection> hold(stream_->Lock());
-    if (stream_->Tell() == -1) stream_->SetCurRow(0);
+    if (stream_->Tell() == kBeforeFirstRow) stream_->SetCurRow(0);
     const int32_t count = stream_->RowCount();
     row = append ? count : std::clamp(stream_->Tell(), 0, count);
     for (int32_t k = 0; k < stream_->Count(); ++k)

@@ -17,7 +17,7 @@ std::string NeverFullFrames(std::string message) {
 
 const char* CommandWord(TSQLKind kind, TZozudQueryMode mode) {
   switch (kind) {
-    case skOpen: return mode == Page ? "OPENPART" : "OPEN";
+    case skOpen: return mode == TZozudQueryMode::Page ? "OPENPART" : "OPEN";
     case skExec: return "EXEC";
     case skOpenProc: return "PROCOPEN";
     case skExecProc: return "PROCEXEC";
@@ -29,7 +29,7 @@ std::string BuildCommandMessage(TSQLKind kind, TZozudQueryMode mode, int32_t sta
                                 int32_t row_count, int param_count, const std::string& text) {
   std::string message = CommandWord(kind, mode);
   message += ';';
-  if (kind == skOpen && mode == Page) {
+  if (kind == skOpen && mode == TZozudQueryMode::Page) {
     message += IntToStr(start_row) + ";" + IntToStr(row_count) + ";";
   } else {
     message += ";;";

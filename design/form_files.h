@@ -21,11 +21,12 @@
 #include <string>
 #include <string_view>
 
-#include "host/component.h"
-#include "host/filer.h"
-#include "host/form_handlers.h"
-#include "host/published.h"
+#include "../host/component.h"
+#include "../host/filer.h"
+#include "../host/form_handlers.h"
+#include "../host/published.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 const TClassRegistry& OrvFormClasses();
@@ -38,3 +39,4 @@ void SaveFormFile(const std::string& path, TComponent& root);
 std::string SaveForm(TComponent& root);
 
 }  // namespace orv
+#pragma GCC visibility pop

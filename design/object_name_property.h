@@ -8,8 +8,9 @@
 // Belongs to the thread of the components it edits.
 #pragma once
 
-#include "host/designer.h"
+#include "../host/designer.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TOrvRDBObjectNameProperty : public TStringProperty {
@@ -23,3 +24,4 @@ class TOrvRDBObjectNameProperty : public TStringProperty {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -1,5 +1,7 @@
-// The package's umbrella header: every public header of the components and
-// of the host layer they stand on. An application includes this one file.
+// The package's umbrella header: the components and the host layer they
+// stand on. An application includes <orvclient/orvclient.h> and nothing else.
+// Only these headers (and the ones they include) are installed; the shared
+// library exports what they declare.
 #pragma once
 
 #include "host/blobfield.h"
@@ -32,15 +34,12 @@
 
 #include "socket/zozud_socket.h"
 
-#include "rdb/frame.h"
 #include "rdb/orv_rdb.h"
 
-#include "resultset/blob_stream.h"
 #include "resultset/compact_strings.h"
 #include "resultset/dataset_exception.h"
 #include "resultset/field_inf.h"
 #include "resultset/rdb_stream.h"
-#include "resultset/reply_parser.h"
 #include "resultset/result_owner.h"
 
 #include "convert/mw_format.h"
@@ -51,9 +50,6 @@
 #include "dataset/orv_query.h"
 #include "dataset/orv_stored_proc.h"
 #include "dataset/orv_table.h"
-#include "dataset/request_text.h"
-#include "dataset/result_thread.h"
-#include "dataset/update_sql.h"
 
 #include "design/form_files.h"
 #include "design/object_name_property.h"

@@ -8,8 +8,9 @@
 // Any thread may call them (host/designer.h guards the table).
 #pragma once
 
-#include "host/designer.h"
+#include "../host/designer.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 inline constexpr const char* kOrvClientPage = "OrvClient";
@@ -33,3 +34,4 @@ TPropertyInfo TableNameProperty();
 TPropertyInfo StoredProcNameProperty();
 
 }  // namespace orv
+#pragma GCC visibility pop

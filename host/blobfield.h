@@ -9,9 +9,10 @@
 
 #include <string>
 
-#include "host/fields.h"
-#include "host/streams.h"
+#include "fields.h"
+#include "streams.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TBlobField : public TField {
@@ -60,3 +61,4 @@ class TGraphicField : public TBlobField {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

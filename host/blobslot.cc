@@ -1,5 +1,6 @@
 #include "host/blobslot.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -20,8 +21,33 @@ void WriteBlobSlot(char* slot, const TBlobSlot& value) {
 }
 
 uint32_t TBlobValueTable::Add(Entry entry) {
+  if (scan_ && Count() >= sweep_at_) Sweep();
+  if (!free_.empty()) {
+    const uint32_t handle = free_.back();
+    free_.pop_back();
+    entries_[handle - 1] = std::move(entry);
+    return handle;
+  }
   entries_.push_back(std::move(entry));
   return static_cast<uint32_t>(entries_.size());
+}
+
+void TBlobValueTable::Sweep() {
+  std::vector<uint32_t> held;
+  scan_(held);
+  std::vector<bool> keep(entries_.size() + 1, false);
+  for (const uint32_t handle : held) {
+    if (handle <= entries_.size()) keep[handle] = true;
+  }
+  for (uint32_t handle = 1; handle <= entries_.size(); ++handle) {
+    Entry& entry = entries_[handle - 1];
+    if (keep[handle] || (entry.shared == nullptr && entry.block == nullptr)) continue;
+    if (entry.shared != nullptr) shared_handles_.erase(entry.shared.get());
+    entry = Entry{};
+    free_.push_back(handle);
+  }
+  sweep_at_ = std::max(kSweepFloor, 2 * Count());
+  assert(shared_handles_.size() <= Count());
 }
 
 uint32_t TBlobValueTable::Share(std::shared_ptr<const std::string> value) {
@@ -59,6 +85,8 @@ std::string* TBlobValueTable::Writable(uint32_t& handle) {
 void TBlobValueTable::Clear() {
   shared_handles_.clear();
   entries_.clear();
+  free_.clear();
+  sweep_at_ = kSweepFloor;
 }
 
 }  // namespace orv

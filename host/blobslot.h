@@ -7,27 +7,39 @@
 // 64-bit platform, so the reference is a handle into a TBlobValueTable kept
 // by the dataset that owns the buffer; handle 0 means "no value".
 //
-// What a handle refers to stays valid until the table is cleared, however
-// the buffers holding it are copied, and whatever happens to the store the
-// value came from:
+// What a handle refers to stays valid while a record buffer holds it,
+// however the buffers holding it are copied, and whatever happens to the
+// store the value came from:
 //   - `Share` keeps a reference to an immutable stored value (a
 //     std::shared_ptr<const std::string>); the same value shared twice gets
 //     the same handle, so scrolling over stored rows does not grow the table.
 //   - `NewBlock` makes a writable block of the slot's own (a blob stream
 //     opened for writing); `Writable` copies a shared value into a new block
 //     first, so a stored value is never changed through a slot.
-// The owning dataset clears the table when it closes, after its buffers
-// are gone.
+//
+// Releasing. Values no buffer holds any more (a buffer moved to another row,
+// a blob rewritten in an edit) are released in sweeps: once the table holds
+// twice as many entries as the last sweep kept (and at least kSweepFloor),
+// the next new entry first asks the owner's scan for every handle its
+// buffers hold and drops every other entry; dropped handles are handed out
+// again. So the table stays within twice what the buffers refer to, and at
+// least as many entries are added between two sweeps as the first kept, so
+// a sweep's walk over the table is paid for by them. A handle the scan does
+// not report is dropped: the scan must see every buffer. Without a scan
+// nothing is released before Clear, which the owning dataset calls when it
+// closes, after its buffers are gone.
 //
 // A table belongs to its dataset's thread.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 constexpr int kBlobSlotSize = 9;
@@ -44,6 +56,10 @@ void WriteBlobSlot(char* slot, const TBlobSlot& value);
 
 class TBlobValueTable {
  public:
+  // Appends every handle the owner's buffers hold (duplicates and 0 allowed).
+  using THandleScan = std::function<void(std::vector<uint32_t>& handles)>;
+  static constexpr size_t kSweepFloor = 64;
+
   TBlobValueTable() = default;
   TBlobValueTable(const TBlobValueTable&) = delete;
   TBlobValueTable& operator=(const TBlobValueTable&) = delete;
@@ -59,7 +75,9 @@ class TBlobValueTable {
   std::string* Writable(uint32_t& handle);
   // Forgets every value; handles handed out before are unknown afterwards.
   void Clear();
-  size_t Count() const { return entries_.size(); }
+  // The entries held: values and blocks not yet released.
+  size_t Count() const { return entries_.size() - free_.size(); }
+  void SetHandleScan(THandleScan scan) { scan_ = std::move(scan); }
 
  private:
   struct Entry {
@@ -67,9 +85,14 @@ class TBlobValueTable {
     std::unique_ptr<std::string> block;         // set for an own block
   };
   uint32_t Add(Entry entry);
+  void Sweep();
 
-  std::vector<Entry> entries_;  // handle h is entries_[h - 1]
+  std::vector<Entry> entries_;  // handle h is entries_[h - 1]; free ones are empty
+  std::vector<uint32_t> free_;  // handles of released entries
   std::unordered_map<const std::string*, uint32_t> shared_handles_;
+  THandleScan scan_;
+  size_t sweep_at_ = kSweepFloor;  // Count at which the next Add sweeps
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -35,9 +35,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/exceptions.h"
-#include "host/persistent.h"
+#include "exceptions.h"
+#include "persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // A component was misnamed or its owned list misused.
@@ -46,7 +47,8 @@ class EComponentError : public Exception {
   using Exception::Exception;
 };
 
-enum TOperation { opInsert, opRemove };
+enum class TOperation : uint8_t { opInsert, opRemove };
+using enum TOperation;
 
 enum TComponentStateFlag : uint8_t {
   csLoading = 1 << 0,     // being loaded; Loaded() has not run yet
@@ -154,3 +156,4 @@ class TComponent : public TPersistent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -7,8 +7,9 @@
 
 #include <string>
 
-#include "host/component.h"
+#include "component.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataModule : public TComponent {
@@ -19,3 +20,4 @@ class TDataModule : public TComponent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -265,13 +265,31 @@ bool TDataSet::GetPriorRecord() {
   return true;
 }
 
+namespace {
+
+class TFillScope {
+ public:
+  explicit TFillScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+  ~TFillScope() { flag_ = saved_; }
+  TFillScope(const TFillScope&) = delete;
+  TFillScope& operator=(const TFillScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool saved_;
+};
+
+}  // namespace
+
 int TDataSet::GetNextRecords() {
+  TFillScope fill(filling_window_);
   int fetched = 0;
   while (record_count_ < buffer_count_ && GetNextRecord()) ++fetched;
   return fetched;
 }
 
 int TDataSet::GetPriorRecords() {
+  TFillScope fill(filling_window_);
   int fetched = 0;
   while (record_count_ < buffer_count_ && GetPriorRecord()) ++fetched;
   return fetched;
@@ -377,6 +395,7 @@ int TDataSet::MoveBy(int distance) {
 }
 
 void TDataSet::Resync(TResyncMode mode) {
+  TFillScope fill(filling_window_);
   TRecordBuffer spare = buffers_[static_cast<size_t>(record_count_)];
   if (mode & rmExact) {
     CursorPosChanged();

@@ -24,13 +24,14 @@
 #include <string>
 #include <vector>
 
-#include "host/component.h"
-#include "host/db.h"
-#include "host/fielddefs.h"
-#include "host/fields.h"
-#include "host/streams.h"
-#include "host/variant.h"
+#include "component.h"
+#include "db.h"
+#include "fielddefs.h"
+#include "fields.h"
+#include "streams.h"
+#include "variant.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataSource;
@@ -179,6 +180,11 @@ class TDataSet : public TComponent {
   // (gmPrior) record and moves the dataset's cursor there; grBOF / grEOF
   // when there is none. `do_check` asks for errors to be raised.
   virtual TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) = 0;
+  // True while GetRecord runs only to fill the window around the active
+  // record (the rest of a window after First, a Resync, a larger
+  // BufferCount), false when it moves the cursor itself (First's record,
+  // MoveBy past the window).
+  bool FillingWindow() const { return filling_window_; }
   virtual void GetBookmarkData(TRecordBuffer buffer, void* data) = 0;
   virtual void SetBookmarkData(TRecordBuffer buffer, const void* data) = 0;
   virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) = 0;
@@ -257,6 +263,7 @@ class TDataSet : public TComponent {
   bool bof_ = true;
   bool eof_ = true;
   bool modified_ = false;
+  bool filling_window_ = false;
   bool read_only_ = false;
   bool default_fields_ = false;
   bool auto_calc_fields_ = true;
@@ -273,3 +280,4 @@ class TDataSet : public TComponent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

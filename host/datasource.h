@@ -18,9 +18,10 @@
 #include <functional>
 #include <vector>
 
-#include "host/component.h"
-#include "host/db.h"
+#include "component.h"
+#include "db.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataSet;
@@ -111,3 +112,4 @@ class TDataSource : public TComponent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 using TDateTime = double;
@@ -64,3 +65,4 @@ TDateTime Date();
 TDateTime Time();
 
 }  // namespace orv
+#pragma GCC visibility pop

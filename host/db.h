@@ -13,8 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "host/exceptions.h"
+#include "exceptions.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TComponent;
@@ -144,3 +145,4 @@ extern const char* const SNotBrowsing;     // "Cannot perform this operation in 
                                    const TComponent* component = nullptr);
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TComponent;
@@ -142,3 +143,4 @@ TPropertyEditorClass FindPropertyEditor(std::string_view property_type,
                                         std::string_view property_name);
 
 }  // namespace orv
+#pragma GCC visibility pop

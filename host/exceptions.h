@@ -13,6 +13,7 @@
 #include <exception>
 #include <string>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class Exception : public std::exception {
@@ -56,3 +57,4 @@ class EAbort : public Exception {
 [[noreturn]] void Abort();
 
 }  // namespace orv
+#pragma GCC visibility pop

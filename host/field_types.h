@@ -24,8 +24,9 @@
 #include <cstdint>
 #include <string>
 
-#include "host/fields.h"
+#include "fields.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TStringField : public TField {
@@ -180,3 +181,4 @@ class TVarBytesField : public TBytesField {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -16,9 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/db.h"
-#include "host/persistent.h"
+#include "db.h"
+#include "persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataSet;
@@ -93,3 +94,4 @@ class TFieldDefs : public TPersistent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

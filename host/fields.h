@@ -19,11 +19,12 @@
 #include <string_view>
 #include <vector>
 
-#include "host/component.h"
-#include "host/datetime.h"
-#include "host/db.h"
-#include "host/variant.h"
+#include "component.h"
+#include "datetime.h"
+#include "db.h"
+#include "variant.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TDataSet;
@@ -163,3 +164,4 @@ class TFields {
 TField* NewField(TFieldType type, TComponent* owner);
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -30,10 +30,11 @@
 #include <string_view>
 #include <vector>
 
-#include "host/form_handlers.h"
-#include "host/form_tree.h"
-#include "host/published.h"
+#include "form_handlers.h"
+#include "form_tree.h"
+#include "published.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TComponent;
@@ -149,3 +150,4 @@ TComponent* ReadForm(std::string_view text, TComponent* owner, const TClassRegis
 std::string WriteForm(TComponent& root, const TClassRegistry& classes);
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -19,9 +19,10 @@
 #include <string>
 #include <utility>
 
-#include "host/exceptions.h"
-#include "host/sysutils.h"
+#include "exceptions.h"
+#include "sysutils.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // A handler with the name it is known by in form files.
@@ -70,3 +71,4 @@ class TFormHandlers {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -35,8 +35,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/exceptions.h"
+#include "exceptions.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Where a node begins: 1-based line and byte column; 0 when unknown.
@@ -119,3 +120,4 @@ TFormObject ParseForm(std::string_view text);
 std::string FormatForm(const TFormObject& root);
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Message box styles (buttons | icon | modality) and results.
@@ -114,3 +115,4 @@ class TCursorScope {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

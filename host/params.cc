@@ -123,10 +123,12 @@ TParam* TParams::ParamByName(std::string_view name) const {
   return param;
 }
 
+// Walks this list, not the source: a statement naming :X twice has two
+// parameters X, and both must take the value.
 void TParams::AssignValues(const TParams& source) {
-  for (const auto& from : source.items_) {
-    TParam* to = FindParam(from->Name());
-    if (to == nullptr) continue;
+  for (const auto& to : items_) {
+    const TParam* from = source.FindParam(to->Name());
+    if (from == nullptr) continue;
     to->data_type_ = from->data_type_;
     to->value_ = from->value_;
     to->bound_ = from->bound_;

@@ -16,11 +16,12 @@
 #include <string_view>
 #include <vector>
 
-#include "host/datetime.h"
-#include "host/db.h"
-#include "host/persistent.h"
-#include "host/variant.h"
+#include "datetime.h"
+#include "db.h"
+#include "persistent.h"
+#include "variant.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TField;
@@ -127,3 +128,4 @@ class TParams : public TPersistent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

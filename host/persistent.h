@@ -13,6 +13,7 @@
 
 #include <string>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TFiler;
@@ -46,3 +47,4 @@ class TPersistent : public TObject {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

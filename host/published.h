@@ -19,8 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/form_tree.h"
+#include "form_tree.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TComponent;
@@ -109,3 +110,4 @@ class TClassRegistry {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -30,13 +30,14 @@
 #include <utility>
 #include <vector>
 
-#include "host/component.h"
-#include "host/filer.h"
-#include "host/form_handlers.h"
-#include "host/published.h"
-#include "host/strings.h"
-#include "host/variant.h"
+#include "component.h"
+#include "filer.h"
+#include "form_handlers.h"
+#include "published.h"
+#include "strings.h"
+#include "variant.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // The stored rule of a property without a default: always written.
@@ -301,3 +302,4 @@ std::unique_ptr<TPropInfo> ComponentProperty(std::string name, Get get, Set set)
 }
 
 }  // namespace orv
+#pragma GCC visibility pop

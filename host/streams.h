@@ -12,9 +12,10 @@
 #include <cstdint>
 #include <string>
 
-#include "host/exceptions.h"
-#include "host/persistent.h"
+#include "exceptions.h"
+#include "persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class EStreamError : public Exception {
@@ -94,3 +95,4 @@ class TStringStream : public TMemoryStream {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

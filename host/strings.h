@@ -21,8 +21,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/persistent.h"
+#include "persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TStrings : public TPersistent {
@@ -110,3 +111,4 @@ class TStringList : public TStrings {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -3,7 +3,8 @@
 // `TCriticalSection` is a lock that the thread holding it may take again
 // (each Enter needs its Leave). It meets the standard's BasicLockable and
 // Lockable requirements, so `std::lock_guard` and `std::unique_lock` work on
-// it.
+// it. It knows which thread holds it, so a function that needs it held
+// says so with `AssertHeld()` (checked in debug builds).
 //
 // `TEvent` is a signal that threads wait for with a time limit. A
 // manual-reset event stays signalled until `ResetEvent`, releasing every
@@ -15,10 +16,14 @@
 // that waits on them.
 #pragma once
 
+#include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // The time-out that means "wait without limit".
@@ -30,10 +35,26 @@ class TCriticalSection {
   TCriticalSection(const TCriticalSection&) = delete;
   TCriticalSection& operator=(const TCriticalSection&) = delete;
 
-  void Enter() { mu_.lock(); }
-  void Leave() { mu_.unlock(); }
+  void Enter() {
+    mu_.lock();
+    Entered();
+  }
+  void Leave() {
+    if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
+    mu_.unlock();
+  }
   // True when the lock was taken; never waits.
-  bool TryEnter() { return mu_.try_lock(); }
+  bool TryEnter() {
+    if (!mu_.try_lock()) return false;
+    Entered();
+    return true;
+  }
+  // Only the holder ever stores its own id, and clears it before it lets
+  // go, so a thread reads its own id here exactly while it holds the lock.
+  bool HeldByThisThread() const {
+    return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+  }
+  void AssertHeld() const { assert(HeldByThisThread()); }
   void Acquire() { Enter(); }
   void Release() { Leave(); }
 
@@ -42,7 +63,13 @@ class TCriticalSection {
   bool try_lock() { return TryEnter(); }
 
  private:
+  void Entered() {
+    if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  }
+
   std::recursive_mutex mu_;
+  std::atomic<std::thread::id> owner_{};  // the holder, or no thread
+  int depth_ = 0;                          // protected by mu_: Enters not yet left
 };
 
 // The outcome of a wait. Waits here end signalled or timed out;
@@ -87,3 +114,4 @@ class TAutoResetEvent : public TEvent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <variant>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Removes blanks and control characters (bytes <= 32) from both ends, the
@@ -117,3 +118,4 @@ std::string Format(std::string_view format, const A&... args) {
 }
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -35,8 +35,9 @@
 #include <mutex>
 #include <thread>
 
-#include "host/persistent.h"
+#include "persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // A number naming the calling thread, unique among live threads.
@@ -100,3 +101,4 @@ class TThread : public TObject {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

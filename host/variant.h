@@ -19,9 +19,10 @@
 #include <variant>
 #include <vector>
 
-#include "host/datetime.h"
-#include "host/exceptions.h"
+#include "datetime.h"
+#include "exceptions.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class EVariantError : public Exception {
@@ -131,3 +132,4 @@ inline bool VarIsNull(const Variant& v) { return v.IsNull(); }
 inline bool VarIsEmpty(const Variant& v) { return v.IsEmpty(); }
 
 }  // namespace orv
+#pragma GCC visibility pop

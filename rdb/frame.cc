@@ -63,7 +63,7 @@ TFrameReader::TStatus TFrameReader::Commit(size_t count) {
     payload_got_ += count;
     complete_ = payload_got_ == payload_.size();
   }
-  return complete_ ? fsComplete : fsNeedMore;
+  return complete_ ? TStatus::fsComplete : TStatus::fsNeedMore;
 }
 
 size_t TFrameReader::Feed(std::string_view bytes) {

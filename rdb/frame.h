@@ -11,6 +11,7 @@
 // Threads: a TFrameReader belongs to the one thread reading the frame.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,7 +38,7 @@ void RequireReplyFrame(std::string_view payload);
 
 class TFrameReader {
  public:
-  enum TStatus { fsNeedMore, fsComplete };
+  enum class TStatus : uint8_t { fsNeedMore, fsComplete };
 
   // Where the next bytes go and how many the frame still wants (never 0
   // while incomplete).

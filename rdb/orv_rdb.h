@@ -29,12 +29,13 @@
 #include <string>
 #include <vector>
 
-#include "host/component.h"
-#include "host/exceptions.h"
-#include "host/strings.h"
-#include "host/syncobjs.h"
-#include "socket/zozud_socket.h"
+#include "../host/component.h"
+#include "../host/exceptions.h"
+#include "../host/strings.h"
+#include "../host/syncobjs.h"
+#include "../socket/zozud_socket.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Every failure of the connection and of the protocol.
@@ -60,9 +61,14 @@ inline constexpr const char* sFrameHeaderError =
 inline constexpr const char* sReplyBrokenOff =
     "The result is incomplete: the server sent an empty frame inside its reply";
 
-enum TServerType : uint8_t { svUNIX, svNTServer };
-enum TDatabaseType : uint8_t { dtOracle, dtSybase };
-enum TWaitType { wtRead, wtWrite };
+// Scoped, so that values of two enumerations never compare or convert to
+// each other or to numbers; the values keep their prefixed names unqualified.
+enum class TServerType : uint8_t { svUNIX, svNTServer };
+enum class TDatabaseType : uint8_t { dtOracle, dtSybase };
+enum class TWaitType : uint8_t { wtRead, wtWrite };
+using enum TServerType;
+using enum TDatabaseType;
+using enum TWaitType;
 
 // What the connection needs of a dataset bound to it: when the connection
 // goes away it closes every bound dataset that is open.
@@ -200,3 +206,4 @@ class TOrvRDB : public TComponent {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -37,6 +37,7 @@ void TCompactStrings::InsertItem(int index, std::string s) {
   // Within the reserved capacity: the items behind `index` move up one slot,
   // nothing is reallocated.
   items_.insert(items_.begin() + index, Item{std::move(s), nullptr});
+  if (!shared_.empty()) shared_.insert(shared_.begin() + index, nullptr);
   ++count_;
   assert(items_.size() == static_cast<size_t>(count_));
 }
@@ -61,13 +62,19 @@ void TCompactStrings::Insert(int index, std::string s) {
 void TCompactStrings::Delete(int index) {
   CheckIndex(index);
   items_.erase(items_.begin() + index);
+  if (!shared_.empty()) shared_.erase(shared_.begin() + index);
   --count_;
   assert(items_.size() == static_cast<size_t>(count_));
 }
 
+const std::string& TCompactStrings::Text(size_t index) const {
+  if (!shared_.empty() && shared_[index] != nullptr) return *shared_[index];
+  return items_[index].str;
+}
+
 const std::string& TCompactStrings::Get(int index) const {
   CheckIndex(index);
-  return items_[static_cast<size_t>(index)].str;
+  return Text(static_cast<size_t>(index));
 }
 
 TObject* TCompactStrings::GetObject(int index) const {
@@ -78,6 +85,7 @@ TObject* TCompactStrings::GetObject(int index) const {
 void TCompactStrings::Put(int index, std::string s) {
   CheckIndex(index);
   items_[static_cast<size_t>(index)].str = std::move(s);
+  if (!shared_.empty()) shared_[static_cast<size_t>(index)] = nullptr;
 }
 
 void TCompactStrings::PutObject(int index, TObject* object) {
@@ -85,9 +93,21 @@ void TCompactStrings::PutObject(int index, TObject* object) {
   items_[static_cast<size_t>(index)].object = object;
 }
 
+std::shared_ptr<const std::string> TCompactStrings::Share(int index) {
+  CheckIndex(index);
+  const auto i = static_cast<size_t>(index);
+  if (shared_.empty()) shared_.resize(items_.size());
+  assert(shared_.size() == items_.size());
+  if (shared_[i] == nullptr) {
+    shared_[i] = std::make_shared<const std::string>(std::move(items_[i].str));
+    items_[i].str = std::string();
+  }
+  return shared_[i];
+}
+
 int TCompactStrings::IndexOf(std::string_view s) const {
   for (int i = 0; i < count_; ++i) {
-    if (AnsiCompareText(items_[static_cast<size_t>(i)].str, s) == 0) return i;
+    if (AnsiCompareText(Text(static_cast<size_t>(i)), s) == 0) return i;
   }
   return -1;
 }
@@ -95,6 +115,7 @@ int TCompactStrings::IndexOf(std::string_view s) const {
 void TCompactStrings::Clear() {
   if (count_ == 0) return;
   items_.clear();
+  shared_.clear();
   count_ = 0;
   SetCapacity(0);
 }

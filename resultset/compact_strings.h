@@ -13,17 +13,26 @@
 // The list owns its strings and never its objects: no operation frees an
 // object; whoever stores objects frees them.
 //
+// Sharing. Share(i) moves item i's string into an immutable shared value
+// and hands that out, so a reader may keep the bytes without copying them
+// while the list goes on changing: Get reads the shared value from then on,
+// Put and Delete let go of the list's reference, and whoever holds the
+// value keeps it as it was. Lists that never share (the row list) pay one
+// empty vector for it.
+//
 // Not thread-safe: callers that share a list between threads must serialise
 // every call themselves.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "host/persistent.h"
+#include "../host/persistent.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TCompactStrings : public TPersistent {
@@ -47,6 +56,9 @@ class TCompactStrings : public TPersistent {
   TObject* GetObject(int index) const;
   void Put(int index, std::string s);
   void PutObject(int index, TObject* object);
+  // Item `index`'s string as a shared immutable value; the same pointer
+  // until the item is Put or deleted. Checked like Get.
+  std::shared_ptr<const std::string> Share(int index);
   // The first index whose string equals `s` ignoring case, or -1.
   int IndexOf(std::string_view s) const;
   // Releases every string and the storage; a list with no items is left as
@@ -72,12 +84,17 @@ class TCompactStrings : public TPersistent {
 
   [[noreturn]] static void Error(const char* format, int index);
   void CheckIndex(int index) const;
+  const std::string& Text(size_t index) const;
 
   // items_.size() == count_; items_.capacity() >= capacity_, and the vector
   // never reallocates between growth steps because every step reserves.
   std::vector<Item> items_;
+  // Empty until the first Share; then one entry per item, nullptr where the
+  // item's string is still in items_.
+  std::vector<std::shared_ptr<const std::string>> shared_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

@@ -3,8 +3,9 @@
 // Adds nothing to the host's Exception; its message is what the user sees.
 #pragma once
 
-#include "host/exceptions.h"
+#include "../host/exceptions.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class EOrvDataSetException : public Exception {
@@ -13,3 +14,4 @@ class EOrvDataSetException : public Exception {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

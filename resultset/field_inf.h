@@ -17,8 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/db.h"
+#include "../host/db.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // Type codes on the wire, in ordinal order.
@@ -76,3 +77,4 @@ int32_t ColumnSize(TFieldType type, int32_t length);
 void ClearFieldData(TFieldInfList& list);
 
 }  // namespace orv
+#pragma GCC visibility pop

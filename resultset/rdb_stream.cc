@@ -39,18 +39,6 @@ constexpr const char* sValueTooLong =
 
 }  // namespace
 
-// A blob list item's value as handed to record buffers; set as the item's
-// object and reused while the item still holds the same bytes.
-class TOrvRDBStream::SharedBlob : public TObject {
- public:
-  explicit SharedBlob(const std::string& value)
-      : value_(std::make_shared<const std::string>(value)) {}
-  const std::shared_ptr<const std::string>& Value() const { return value_; }
-
- private:
-  std::shared_ptr<const std::string> value_;
-};
-
 // The parser's sink: builds rows and publishes them to the stream.
 class TOrvRDBStream::Reader : public TReplySink {
  public:
@@ -166,19 +154,21 @@ TOrvRDBStream::~TOrvRDBStream() {
 }
 
 void TOrvRDBStream::AddListLocked() {
+  lock_.AssertHeld();
   lists_.push_back(std::make_unique<TCompactStrings>());
   AddObject("", lists_.back().get());
 }
 
 TCompactStrings* TOrvRDBStream::ListLocked(int32_t index) {
+  lock_.AssertHeld();
   if (index < 0 || index >= Count()) return nullptr;
   return static_cast<TCompactStrings*>(GetObject(index));
 }
 
 void TOrvRDBStream::ClearListsLocked() {
+  lock_.AssertHeld();
   Clear();
   while (!lists_.empty()) lists_.pop_back();
-  shared_blobs_.clear();
 }
 
 TCompactStrings* TOrvRDBStream::Lists(int32_t index) {
@@ -264,7 +254,7 @@ bool TOrvRDBStream::SetFieldInf(bool read_fields) {
 void TOrvRDBStream::ClearFieldInf() {
   std::lock_guard<TCriticalSection> hold(lock_);
   ClearListsLocked();
-  cur_row_.store(-1);
+  cur_row_.store(kBeforeFirstRow);
   row_width_.store(0);
   cols_ = 0;
   row_count_.store(0);
@@ -310,13 +300,7 @@ std::shared_ptr<const std::string> TOrvRDBStream::BlobValue(int32_t column,
   const TFieldInf& inf = *field_list_[column];
   TCompactStrings* blobs = IsBlobColumn(inf.FieldType) ? ListLocked(inf.BlobIndex) : nullptr;
   if (blobs == nullptr || row >= blobs->Count()) return nullptr;
-  const std::string& value = blobs->Get(row);
-  if (auto* shared = dynamic_cast<SharedBlob*>(blobs->GetObject(row))) {
-    if (*shared->Value() == value) return shared->Value();
-  }
-  shared_blobs_.push_back(std::make_unique<SharedBlob>(value));
-  blobs->PutObject(row, shared_blobs_.back().get());
-  return shared_blobs_.back()->Value();
+  return blobs->Share(row);
 }
 
 int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list) {

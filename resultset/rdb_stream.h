@@ -32,16 +32,22 @@
 #include <string_view>
 #include <vector>
 
-#include "host/db.h"
-#include "host/syncobjs.h"
-#include "host/variant.h"
-#include "resultset/compact_strings.h"
-#include "resultset/field_inf.h"
-#include "resultset/result_owner.h"
+#include "../host/db.h"
+#include "../host/syncobjs.h"
+#include "../host/variant.h"
+#include "compact_strings.h"
+#include "field_inf.h"
+#include "result_owner.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 enum TSeekState : uint8_t { ssBof, ssMid, ssEof };
+
+// The cursor marks: the stream's CurRow and a dataset's record position are
+// a row number (0-based) or one of these.
+inline constexpr int32_t kBeforeFirstRow = -1;
+inline constexpr int32_t kAfterLastRow = -2;
 
 class TOrvRDBStream : public TCompactStrings {
  public:
@@ -64,7 +70,8 @@ class TOrvRDBStream : public TCompactStrings {
   // reply was read to a clean end. Receive and protocol errors are shown to
   // the user in a message box and give false; rows read before stay.
   bool SetFieldInf(bool read_fields);
-  // Empties the stream: lists, column descriptions, counts, CurRow -1.
+  // Empties the stream: lists, column descriptions, counts; CurRow before
+  // the first row.
   void ClearFieldInf();
   void SetCols(int32_t cols) { cols_ = cols; }
   int32_t Cols() const { return cols_; }
@@ -103,8 +110,9 @@ class TOrvRDBStream : public TCompactStrings {
   std::string Fields(int32_t index);
   std::string FieldByName(const std::string& name);
   // The stored value of a blob column in `row`, shared and immutable, for a
-  // record buffer's blob slot. The same unchanged stored value always gives
-  // the same pointer; nullptr outside the rows or for an ordinary column.
+  // record buffer's blob slot: the stored bytes themselves, not a copy. The
+  // same unchanged stored value always gives the same pointer; nullptr
+  // outside the rows or for an ordinary column.
   std::shared_ptr<const std::string> BlobValue(int32_t column, int32_t row);
   // Key columns: one character per column, its code the column index.
   bool Locate(std::string_view key_columns, const Variant& key_values,
@@ -114,7 +122,6 @@ class TOrvRDBStream : public TCompactStrings {
 
  private:
   class Reader;
-  class SharedBlob;
   friend int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 
   void AddListLocked();
@@ -137,12 +144,11 @@ class TOrvRDBStream : public TCompactStrings {
   TCriticalSection lock_;
   TFieldInfList field_list_;  // protected by lock_
   std::vector<std::unique_ptr<TCompactStrings>> lists_;  // protected by lock_
-  std::vector<std::unique_ptr<SharedBlob>> shared_blobs_;  // protected by lock_
 
   int32_t cols_ = 0;
   std::atomic<int32_t> row_width_{0};
   std::atomic<int32_t> row_count_{0};
-  std::atomic<int32_t> cur_row_{-1};
+  std::atomic<int32_t> cur_row_{kBeforeFirstRow};
   std::atomic<int32_t> end_row_count_{0};
   std::atomic<bool> end_seen_{false};
   TSeekState seek_state_ = ssBof;  // application thread only
@@ -158,3 +164,4 @@ int32_t DecodeLayout(TOrvRDBStream& stream, TFieldInfList& list);
 void AppendKeyColumn(std::string& key_columns, int32_t column);
 
 }  // namespace orv
+#pragma GCC visibility pop

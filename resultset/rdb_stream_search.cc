@@ -88,7 +88,7 @@ void TOrvRDBStream::Next() {
 }
 
 std::string TOrvRDBStream::Fields(int32_t index) {
-  if (row_count_.load() <= 0 || cur_row_.load() == -1) return std::string();
+  if (row_count_.load() <= 0 || cur_row_.load() == kBeforeFirstRow) return std::string();
   if (index < 0 || index >= FieldCount())
     throw EOrvDataSetException(std::to_string(index) + " field not found...");
   try {
@@ -136,6 +136,7 @@ std::string TOrvRDBStream::KeyText(const Variant& key_values, size_t index,
 }
 
 TFieldType TOrvRDBStream::ColumnTypeLocked(int32_t column) const {
+  lock_.AssertHeld();
   return column >= 0 && column < static_cast<int32_t>(field_list_.size())
              ? field_list_[static_cast<size_t>(column)]->FieldType
              : ftUnknown;

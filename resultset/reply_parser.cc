@@ -142,12 +142,15 @@ void TReplyParser::ReadColumnToken(TReplySink& sink, std::string_view token) {
   }
   switch (index) {
     case 0:
+      // The type code is read as any integer text (a sign included) and only
+      // its low 7 bits count: unlike a length, a misread code changes one
+      // column's type but never takes the reading out of step.
       desc_code_.assign(token);
-      if (WireInt(token) < 0) {
+      try {
+        desc_type_ = GetColumnType(token);
+      } catch (const EConvertError&) {
         Fail(ColumnMessage("type", column_));
-        return;
       }
-      desc_type_ = GetColumnType(token);
       return;
     case 1:
       desc_name_.assign(token);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 // What the next activation of a dataset sends.
@@ -50,3 +51,4 @@ class TOrvResultOwner {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

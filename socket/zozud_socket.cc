@@ -334,14 +334,16 @@ bool TZozudSocket::SendStreamPiece() {
   return true;
 }
 
-sockaddr_in TZozudSocket::LocalName() {
+sockaddr_in TZozudSocket::LocalNameLocked() {
+  lock_.AssertHeld();
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
   getsockname(handle_, reinterpret_cast<sockaddr*>(&addr), &len);
   return addr;
 }
 
-sockaddr_in TZozudSocket::PeerName() {
+sockaddr_in TZozudSocket::PeerNameLocked() {
+  lock_.AssertHeld();
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
   CheckSocketCall(getpeername(handle_, reinterpret_cast<sockaddr*>(&addr), &len),
@@ -352,7 +354,7 @@ sockaddr_in TZozudSocket::PeerName() {
 std::string TZozudSocket::GetLocalAddress() {
   std::lock_guard guard(lock_);
   if (handle_ == kInvalidSocket) return "";
-  return DottedAddress(LocalName());
+  return DottedAddress(LocalNameLocked());
 }
 
 std::string TZozudSocket::GetLocalHost() {
@@ -366,13 +368,13 @@ std::string TZozudSocket::GetLocalHost() {
 int TZozudSocket::GetLocalPort() {
   std::lock_guard guard(lock_);
   if (handle_ == kInvalidSocket) return -1;
-  return ntohs(LocalName().sin_port);
+  return ntohs(LocalNameLocked().sin_port);
 }
 
 std::string TZozudSocket::GetRemoteHost() {
   std::lock_guard guard(lock_);
   if (!connected_) return "";
-  sockaddr_in addr = PeerName();
+  sockaddr_in addr = PeerNameLocked();
   char host[NI_MAXHOST] = {};
   if (getnameinfo(reinterpret_cast<const sockaddr*>(&addr), sizeof addr, host,
                   sizeof host, nullptr, 0, NI_NAMEREQD) != 0) {
@@ -384,13 +386,13 @@ std::string TZozudSocket::GetRemoteHost() {
 std::string TZozudSocket::GetRemoteAddress() {
   std::lock_guard guard(lock_);
   if (!connected_) return "";
-  return DottedAddress(PeerName());
+  return DottedAddress(PeerNameLocked());
 }
 
 int TZozudSocket::GetRemotePort() {
   std::lock_guard guard(lock_);
   if (!connected_) return 0;
-  return ntohs(PeerName().sin_port);
+  return ntohs(PeerNameLocked().sin_port);
 }
 
 sockaddr_in TZozudSocket::GetRemoteAddr() {

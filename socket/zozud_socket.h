@@ -24,10 +24,11 @@
 #include <memory>
 #include <string>
 
-#include "host/exceptions.h"
-#include "host/persistent.h"
-#include "host/syncobjs.h"
+#include "../host/exceptions.h"
+#include "../host/persistent.h"
+#include "../host/syncobjs.h"
 
+#pragma GCC visibility push(default)
 namespace orv {
 
 class TStream;
@@ -167,9 +168,9 @@ class TZozudSocket : public TObject {
   void ConnectTo(const sockaddr_in& addr);
   void FinishSendStream();
   [[noreturn]] void FailTransfer(int error, const char* operation);
-  // The socket's own and its peer's address; the caller holds lock_.
-  sockaddr_in LocalName();
-  sockaddr_in PeerName();
+  // The socket's own and its peer's address.
+  sockaddr_in LocalNameLocked();
+  sockaddr_in PeerNameLocked();
 
   std::atomic<int> handle_;
   std::atomic<bool> connected_;
@@ -181,3 +182,4 @@ class TZozudSocket : public TObject {
 };
 
 }  // namespace orv
+#pragma GCC visibility pop

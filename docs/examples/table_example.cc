@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "design/orvclient.h"
+#include <orvclient/orvclient.h>
 
 using namespace orv;
 

@@ -97,6 +97,22 @@ TEST_F(BlobFieldTest, EditChangesTheRecordButNeverTheStoredRow) {
   EXPECT_EQ(Stored(1), kMemo);
 }
 
+TEST_F(BlobFieldTest, RecordsShareStoredValuesAndRewritesReleaseTheirBlocks) {
+  // Stream, record buffer and this copy hold the one stored value.
+  EXPECT_GE(query_.ResultStream()->BlobValue(0, 0).use_count(), 3);
+  query_.Edit();
+  // Enough rewrites for the blob table to release blocks several times; the
+  // values the buffers hold stay.
+  for (int i = 0; i < 300; ++i) F("M")->SetAsString("v" + std::to_string(i));
+  EXPECT_EQ(F("M")->AsString(), "v299");
+  EXPECT_EQ(F("B")->AsString(), kImage);
+  query_.Cancel();
+  EXPECT_EQ(F("M")->AsString(), kMemo);
+  query_.Next();
+  query_.Prior();
+  EXPECT_EQ(F("B")->AsString(), kImage);
+}
+
 TEST_F(BlobFieldTest, OddPositionsStayInsideTheValue) {
   auto reader = query_.CreateBlobStream(F("B"), bmRead);
   EXPECT_EQ(reader->Size(), 7);

@@ -7,6 +7,7 @@
 
 #include "dataset/message_log.h"
 #include "dataset/orv_query.h"
+#include "host/datasource.h"
 #include "rdb/orv_rdb.h"
 #include "tests/support/scripted_peer.h"
 
@@ -170,6 +171,22 @@ TEST_F(QueryPeerTest, PagedOpenExecAndRowsAffected) {
   EXPECT_EQ(log_.Count(), 0u) << log_.Texts();
 }
 
+// SetQueryPart only records the part: SetActive(true) fetches it, Open()
+// resets the mode and fetches the whole result.
+TEST_F(QueryPeerTest, AQueryPartIsFetchedBySetActiveNotByOpen) {
+  for (int i = 0; i < 2; ++i) peer_.Add(OpenReply(1, Column(8, "N", 11) + "EOF;", 1));
+  query_.SQL()->Add("select N from T");
+  query_.SetQueryPart(11, 5);
+  query_.SetActive(true);
+  query_.Close();
+  query_.SetQueryPart(11, 5);
+  query_.Open();
+  query_.Close();
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(peer_.WaitEnded(i));
+  EXPECT_EQ(peer_.Received(0), Frame("OPENPART;11;5;0;\nselect N from T\r\n") + kClose);
+  EXPECT_EQ(peer_.Received(1), Frame("OPEN;;;0;\nselect N from T\r\n") + kClose);
+}
+
 TEST_F(QueryPeerTest, OpeningWhileLoadingWaitsForLoadedAndRunsOnce) {
   peer_.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + "EOF;", 1));
   query_.SQL()->Add("select N from T");
@@ -259,6 +276,19 @@ TEST_F(QueryPeerTest, AReaderThatFailsLeavesAVisiblyIncompleteResult) {
   EXPECT_THROW(query_.Next(), EOrvDataSetException);
   EXPECT_TRUE(query_.ResultIncomplete());
   EXPECT_THROW(query_.RecordCount(), EOrvDataSetException);
+  // A window wider than the rows received fills without complaint; only a
+  // move past the last received row raises.
+  TDataSource source(nullptr);
+  source.SetDataSet(&query_);
+  TDataLink link;
+  link.SetBufferCount(10);
+  link.SetDataSource(&source);
+  query_.First();
+  query_.Refresh();
+  EXPECT_EQ(link.RecordCount(), 2);
+  query_.Next();
+  EXPECT_EQ(query_.FieldByName("N")->AsInteger(), 2);
+  EXPECT_THROW(query_.Next(), EOrvDataSetException);
   EXPECT_EQ(log_.Count(), 1u);
   query_.Close();
 }
@@ -330,6 +360,29 @@ TEST(QueryLifetime, TheConnectionMayGoFirstWhileRowsArrive) {
   auto* rdb = new TOrvRDB(&owner);
   query->SetDatabase(rdb);
   EXPECT_EQ(log.Count(), 0u) << log.Texts();
+}
+
+// A query being deleted closes without its close events: the handlers may
+// refer to what the owner has already destroyed.
+TEST(QueryLifetime, DeletingAnActiveQueryFiresNoCloseEvents) {
+  ScriptedPeer peer;
+  MessageLog log;
+  for (int i = 0; i < 2; ++i) peer.Add(OpenReply(1, Column(8, "N", 11) + Value("1") + "EOF;", 1));
+  TOrvRDB rdb(nullptr);
+  rdb.SetAddress("127.0.0.1");
+  rdb.SetPort(peer.Port());
+  auto query = std::make_unique<TOrvQuery>(nullptr);
+  int events = 0;
+  query->BeforeClose = query->AfterClose = [&](TDataSet*) { ++events; };
+  query->SetDatabase(&rdb);
+  query->SQL()->Add("select N from T");
+  query->Open();
+  query->Close();
+  EXPECT_EQ(events, 2);
+  query->Open();
+  ASSERT_TRUE(query->Active()) << log.Texts();
+  query.reset();
+  EXPECT_EQ(events, 2);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 namespace orv {
 namespace {
 
+using enum TZozudQueryMode;
+
 TEST(RequestText, CommandMessagesByKindAndMode) {
   EXPECT_EQ(BuildCommandMessage(skOpen, All, 0, 0, 0, "select 1\r\n"), "OPEN;;;0;\nselect 1\r\n");
   EXPECT_EQ(BuildCommandMessage(skOpen, Page, 101, 50, 2, "q"), "OPENPART;101;50;2;\nq");

@@ -187,6 +187,27 @@ TEST(BlobValueTable, SharesStoredValuesAndCopiesBeforeWriting) {
   EXPECT_EQ(table.Value(handle), nullptr);
 }
 
+TEST(BlobValueTable, ReleasesWhatNoBufferHoldsAndKeepsTheRest) {
+  // Three slots rewritten over and over, as buffers moving over rows and
+  // edits rewriting a blob do; the scan reports what the slots hold.
+  TBlobValueTable table;
+  uint32_t slots[3] = {0, 0, 0};
+  table.SetHandleScan([&](std::vector<uint32_t>& held) { held.insert(held.end(), slots, slots + 3); });
+  auto kept = std::make_shared<const std::string>("kept");
+  slots[0] = table.Share(kept);
+  for (int i = 0; i < 1000; ++i) {
+    slots[1] = table.Share(std::make_shared<const std::string>(std::to_string(i)));
+    slots[2] = table.NewBlock();
+    table.Writable(slots[2])->assign("block" + std::to_string(i));
+    ASSERT_LE(table.Count(), TBlobValueTable::kSweepFloor + 2);
+    ASSERT_EQ(*table.Value(slots[1]), std::to_string(i));
+  }
+  EXPECT_EQ(table.Value(slots[0]), kept.get());
+  EXPECT_EQ(table.Share(kept), slots[0]);
+  EXPECT_EQ(*table.Value(slots[2]), "block999");
+  EXPECT_EQ(kept.use_count(), 2);  // released values are let go, not only forgotten
+}
+
 TEST(FieldBasics, ValidationAssignAndNames) {
   TMemoryDataSet ds;
   ds.AddColumn("N", ftInteger);

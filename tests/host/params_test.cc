@@ -87,9 +87,11 @@ TEST(Params, LookupCopyAndOwnership) {
   TParams values;
   values.CreateParam(ftUnknown, "NAME", ptInput)->SetAsString("c");
   values.CreateParam(ftUnknown, "Other", ptInput)->SetAsInteger(9);
+  params.CreateParam(ftUnknown, "name", ptInput)->SetAsString("stale");
   params.AssignValues(values);
-  EXPECT_EQ(params.ParamByName("Name")->AsString(), "c");
-  EXPECT_EQ(params.Count(), 3);
+  EXPECT_EQ(params.Items(0)->AsString(), "c");
+  EXPECT_EQ(params.Items(3)->AsString(), "c");  // every namesake, not the first only
+  EXPECT_EQ(params.Count(), 4);
 
   auto* own = new TParam(nullptr, ptOutput);
   own->SetName("Own");

@@ -21,6 +21,7 @@ bool Eventually(F done) {
 
 TEST(SyncObjsTest, CriticalSectionIsReentrantForItsOwnThreadOnly) {
   TCriticalSection cs;
+  EXPECT_FALSE(cs.HeldByThisThread());
   cs.Enter();
   {
     std::lock_guard<TCriticalSection> again(cs);
@@ -28,11 +29,18 @@ TEST(SyncObjsTest, CriticalSectionIsReentrantForItsOwnThreadOnly) {
     std::thread([&] { other_got_it = cs.TryEnter(); }).join();
     EXPECT_FALSE(other_got_it);
   }
-  // Still held once.
+  // Still held once, and only by this thread.
+  EXPECT_TRUE(cs.HeldByThisThread());
   bool other_got_it = true;
-  std::thread([&] { other_got_it = cs.TryEnter(); }).join();
+  bool other_holds = true;
+  std::thread([&] {
+    other_got_it = cs.TryEnter();
+    other_holds = cs.HeldByThisThread();
+  }).join();
   EXPECT_FALSE(other_got_it);
+  EXPECT_FALSE(other_holds);
   cs.Leave();
+  EXPECT_FALSE(cs.HeldByThisThread());
   std::thread([&] {
     other_got_it = cs.TryEnter();
     if (other_got_it) cs.Release();

@@ -297,7 +297,7 @@ TEST_F(TableEditTest, AWideTableWithLongNamesCommits) {
   // and the blanks would not match.
   std::string table = "wide";
   auto update_size = [&] {
-    return BuildCommandMessage(skExec, orv::All, 0, 0,
+    return BuildCommandMessage(skExec, TZozudQueryMode::All, 0, 0,
                                ChangeParamCount(TChangeKind::ckUpdate, layout, dtOracle),
                                ChangeStatementText(TChangeKind::ckUpdate, table, layout, dtOracle))
         .size();

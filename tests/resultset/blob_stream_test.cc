@@ -161,13 +161,19 @@ TEST(BlobStream, StreamHandsOutOneSharedValuePerStoredValue) {
   owner.Push("5;IMG;0;0;0;A;1;0;3;xyz;1;a;0;;1;b;EOF;");
   ASSERT_TRUE(owner.Read(2));
   TOrvRDBStream& s = owner.stream;
+  TCompactStrings& blobs = *s.Lists(1);
   auto first = s.BlobValue(0, 0);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(*first, "xyz");
+  EXPECT_EQ(first.get(), &blobs.Get(0));  // the stored bytes, not a copy
   EXPECT_EQ(s.BlobValue(0, 0), first);
   EXPECT_EQ(*s.BlobValue(0, 1), "");
   EXPECT_EQ(s.BlobValue(1, 0), nullptr);
-  s.Lists(1)->Put(0, "new");
+  // The shared value moves with its item and outlives its replacement.
+  blobs.Insert(0, "ins");
+  EXPECT_EQ(s.BlobValue(0, 1), first);
+  EXPECT_EQ(blobs.IndexOf("XYZ"), 1);
+  blobs.Delete(0);
+  blobs.Put(0, "new");
   EXPECT_EQ(*s.BlobValue(0, 0), "new");
   EXPECT_EQ(*first, "xyz");
 }

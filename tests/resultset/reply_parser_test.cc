@@ -54,8 +54,9 @@ TEST(ReplyParser, EndMarkerAndTypeCodes) {
   EXPECT_EQ(Feed("EOF;garbage", 0).result, prComplete);
   // Exactly one byte follows a value, whatever it is.
   EXPECT_EQ(Feed("0;A;3;0;2;xyZ3;abcEOF;", 1).log, "C[A|1|4]DF0=xy|RF0=abc|R");
-  // Low 7 bits of the type code; 21 to 25 are unknown.
-  EXPECT_EQ(Feed("128;A;1;0;25;B;1;0;EOF;", 2).log, "C[A|1|2]C[B|0|2]D");
+  // Low 7 bits of the type code, whatever its sign; 21 to 25 are unknown.
+  EXPECT_EQ(Feed("128;A;1;0;25;B;1;0;-128;C;1;0;-1;D;1;0;EOF;", 4).log,
+            "C[A|1|2]C[B|0|2]C[C|1|2]C[D|0|2]D");
   // Text and image columns take 9 places whatever length they declare.
   EXPECT_EQ(Feed("4;M;2147483647;0;5;I;2147483647;0;3;abc;0;;EOF;", 2).log,
             "C[M|" + std::to_string(ftMemo) + "|9]C[I|" + std::to_string(ftBlob) +
@@ -83,9 +84,9 @@ TEST(ReplyParser, RefusesMalformedReplies) {
       {"0;A;3;0;0;B;99999999;0;", 2, "length of column(2) is not valid!"},
       {"0;A;3;0;0;B;abc;0;", 2, "length of column(2) is not valid!"},
       {"0;A; 3;0;EOF;", 1, "length of column(1) is not valid!"},
-      {"-1;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
       {"int;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
-      {" 0;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
+      {"4294967296;A;3;0;EOF;", 1, "type of column(1) is not valid!"},
+      {";A;3;0;EOF;", 1, "type of column(1) is not valid!"},
       {"1;x;EOF;", 0, "data of column(1) is not valid!"},
   };
   for (const auto& [reply, cols, error] : cases) {
