@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
     for (const std::string& name : session.UnusedParams(statements))
       return UsageError("--param " + name + ": no statement has the parameter :" + name);
   }
+  Shell shell(session);
+  if (!options.form.empty() && !shell.Form().Load(options.form)) return kStatementFailed;
   std::string error;
   if (!session.Reachable(error)) {
     std::fprintf(stderr, "orvsql: %s\n", error.c_str());
@@ -72,7 +74,8 @@ int main(int argc, char** argv) {
     return CallProcedure(session, options.proc, {}, options.params, options.open_proc)
                ? 0
                : kStatementFailed;
-  Shell shell(session);
+  if (!options.form.empty() && !shell.Form().Open(options.dataset)) return kStatementFailed;
+  if (!options.form.empty()) session.Out().Flush();
   if (options.sources.empty()) return RunInteractive(shell);
   int status = 0;
   for (const std::string& item : items) {

@@ -72,6 +72,13 @@ Procedures (instead of -c and -f):
   --open                   open the procedure instead (Open), for one that
                            returns rows: its rows, then its outputs
 
+Form files:
+  --form FILE              load the components of form FILE; its connection
+                           settings are used where no connection option
+                           above is given; then the statements as usual
+  --dataset NAME           open dataset NAME of the form and print its rows
+                           (without it, the form's datasets are listed)
+
 Output:
   --csv                    CSV (RFC 4180): a header line, one line per row,
                            nothing else on standard output
@@ -127,11 +134,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     static const char* const kValued[] = {
         "--host", "--address", "--port", "--service", "--database", "--user",
         "--password", "--database-type", "--server-type", "--timeout",
-        "--statement-timeout", "-c", "-f", "--param", "--page", "--proc"};
+        "--statement-timeout", "-c", "-f", "--param", "--page", "--proc",
+        "--form", "--dataset"};
     bool known = false;
     for (const char* v : kValued) known = known || name == v;
     if (!known) return fail("unknown option '" + name + "'");
     if (!take()) return fail(name + " needs a value");
+    o.given.insert(name);
 
     if (name == "--host") {
       o.host = value;
@@ -166,6 +175,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.sources.push_back({Source::kCommand, value});
     } else if (name == "-f") {
       o.sources.push_back({Source::kFile, value});
+    } else if (name == "--form") {
+      o.form = value;
+    } else if (name == "--dataset") {
+      if (value.empty()) return fail("--dataset needs a dataset name");
+      o.dataset = value;
     } else if (name == "--proc") {
       if (value.empty()) return fail("--proc needs a procedure name");
       o.proc = value;
@@ -186,6 +200,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   if (!o.proc.empty() && !o.sources.empty()) return fail("--proc cannot be combined with -c or -f");
   if (!o.proc.empty() && (o.paged || o.exec)) return fail("--page and --exec do not apply to --proc");
   if (o.open_proc && o.proc.empty()) return fail("--open applies only to --proc");
+  if (!o.dataset.empty() && o.form.empty()) return fail("--dataset applies only to --form");
+  if (!o.form.empty() && !o.proc.empty()) return fail("--form cannot be combined with --proc");
   if (o.host.empty() && o.address.empty()) o.host = "127.0.0.1";
   r.options = std::move(o);
   return r;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,15 @@ struct Options {
   int timeout_ms = 1000;
   double statement_timeout_s = 0;  // 0: a statement may run for ever
 
+  // The connection options given on the command line ("--host", ...),
+  // which win over a form's connection settings.
+  std::set<std::string> given;
+
   std::vector<Source> sources;  // empty: interactive (or --proc)
   std::string proc;             // --proc: the procedure to call
   bool open_proc = false;       // --open: Open it rather than ExecProc
+  std::string form;             // --form: the form file to load
+  std::string dataset;          // --dataset: the dataset of the form to open
   std::vector<ParamSpec> params;
   bool paged = false;
   int page_start = 0;

@@ -60,6 +60,12 @@ const Shell::Spec Shell::kCommands[] = {
     {"\\key", "[-n] FIELD=VALUE ...",
      "the first row holding the values of the ORDER BY fields (-n: the first at or above them)",
      "\\key -n id=20", [](Shell& s, const std::string& a) { return Of(s.editor_.Key(a)); }},
+    {"\\save", "FILE", "write the connection and the \\edit table (or the --form form) as a "
+     "form file, for --form", "\\save shop.form",
+     [](Shell& s, const std::string& a) {
+       if (a.empty()) return Of(s.session_.Report({"\\save wants a file name"}));
+       return Of(s.form_.Save(a, s.editor_.Table()));
+     }},
     {"\\timing", "[on|off]", "show rows, time to first row, total time and rows/s after each "
      "statement", "\\timing on",
      [](Shell& s, const std::string& a) {
@@ -88,7 +94,7 @@ const Shell::Spec Shell::kCommands[] = {
      }},
 };
 
-Shell::Shell(Session& session) : session_(session), editor_(session) {}
+Shell::Shell(Session& session) : session_(session), editor_(session), form_(session) {}
 
 Shell::~Shell() = default;
 

@@ -11,7 +11,7 @@
 // so no script loses changes silently and a closed terminal never keeps
 // the session asking.
 //
-// Owns the table editor. Used by the main thread.
+// Owns the table editor and the form file. Used by the main thread.
 #pragma once
 
 #include <functional>
@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/form_file.h"
 #include "tools/table_editor.h"
 
 namespace orv {
@@ -41,6 +42,10 @@ class Shell {
   Outcome Statement(const std::string& sql);
   // A line whose first non-blank character is a backslash.
   Outcome Command(const std::string& line);
+
+  // --form FILE: loads it before the server is reached (its connection
+  // settings count); then --dataset NAME, or the list of its datasets.
+  FormFile& Form() { return form_; }
 
   // Installs the question a terminal asks before changes are dropped; it
   // answers true to drop them, false to stay, nullopt when its input has
@@ -78,6 +83,7 @@ class Shell {
 
   Session& session_;
   TableEditor editor_;
+  FormFile form_;
   std::function<std::optional<bool>(const std::string&)> confirm_;
 };
 

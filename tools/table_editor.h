@@ -59,6 +59,8 @@ class TableEditor {
 
   // The changes waiting for \commit; 0 without a table.
   int Pending() const;
+  // The open table, or nullptr.
+  const TOrvTable* Table() const { return table_.get(); }
   // The table being edited, or "".
   std::string TableName() const;
   // Undoes the waiting changes and closes the table.

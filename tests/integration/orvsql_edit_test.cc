@@ -246,5 +246,42 @@ TEST_F(OrvsqlEditTest, DescribeExpandTimingAndOutputFile) {
   EXPECT_EQ(RunOrvsql({"--version"}).out.rfind("orvsql ", 0), 0u);
 }
 
+// A table saved from \edit opens again from the form on the form's own
+// connection settings, unless the command line gives others; saving the
+// loaded form gives the same file back.
+TEST_F(OrvsqlEditTest, SavedFormOpensAgainWithItsConnection) {
+  MakeParts("p9");
+  char dir[] = "/tmp/orvsql-form-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string saved = std::string(dir) + "/a.form";
+  const std::string again = std::string(dir) + "/b.form";
+  Ok({"-c", "\\edit p9 WHERE id > 1 ORDER BY id", "-c", "\\save " + saved});
+  auto text = [](const std::string& path) {
+    std::stringstream content;
+    content << std::ifstream(path).rdbuf();
+    return content.str();
+  };
+  EXPECT_NE(text(saved).find("    TableName = 'p9'\n    Database = Rdb\n    Filter = 'id > 1'\n"),
+            std::string::npos) << text(saved);
+
+  OrvsqlResult r = RunOrvsql({"--quiet", "--csv", "--form", saved, "--dataset", "Table1", "-c",
+                              "\\save " + again});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "id,name\n2,nut\n3,washer\n");
+  EXPECT_EQ(text(again), text(saved));
+  EXPECT_EQ(RunOrvsql({"--form", saved}, "").out, "Table1: TOrvTable\n");
+  EXPECT_EQ(RunOrvsql({"--port", "1", "--form", saved}).status, 3);
+  r = RunOrvsql({"--form", saved, "--dataset", "Nope"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvsql: the form has no dataset Nope\n");
+  std::ofstream(again) << "object X: TDataModule\n  object Q: TOrvQuery\n    Colour = 1\n";
+  r = RunOrvsql({"--form", again});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("orvsql: " + again + ": Line ", 0), 0u) << r.err;
+  ::unlink(saved.c_str());
+  ::unlink(again.c_str());
+  ::rmdir(dir);
+}
+
 }  // namespace
 }  // namespace orv::test

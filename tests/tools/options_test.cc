@@ -59,7 +59,7 @@ TEST(OrvsqlOptions, UsageErrorsNameTheProblem) {
       {"--param", "n:datetime=2024-01-01"}, {"--statement-timeout", "-1"},
       {"--statement-timeout", "1e3"}, {"--statement-timeout", "soon"},
       {"--open"}, {"--proc", "p", "-c", "select 1"}, {"--proc", "p", "--page", "1:2"},
-      {"--proc="}};
+      {"--proc="}, {"--dataset", "D"}, {"--form", "f", "--proc", "p"}};
   for (const auto& args : bad) {
     ParseResult r = Parse(args);
     EXPECT_FALSE(r.options) << args[0];
