@@ -129,6 +129,10 @@ class TComponent : public TPersistent {
   // owned component (depth first, in insertion order).
   void EndLoading();
 
+  // The owned components a form file stores with this one, in insertion
+  // order: all of them, unless a class made some for its own use.
+  virtual std::vector<TComponent*> StoredChildren() const { return components_; }
+
   // Sets csDestroying here and in every owned component.
   void Destroying();
   // Deletes the owned components, the last inserted first.

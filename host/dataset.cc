@@ -92,6 +92,17 @@ void TDataSet::CloseCursor() {
   default_fields_ = false;
 }
 
+std::vector<TComponent*> TDataSet::StoredChildren() const {
+  std::vector<TComponent*> children = TComponent::StoredChildren();
+  if (default_fields_) {
+    std::erase_if(children, [this](TComponent* c) {
+      auto* field = dynamic_cast<TField*>(c);
+      return field != nullptr && fields_.IndexOf(field) >= 0;
+    });
+  }
+  return children;
+}
+
 bool TDataSet::IsEmpty() const { return !Active() || record_count_ == 0; }
 
 TRecordBuffer TDataSet::ActiveBuffer() const {

@@ -101,6 +101,8 @@ class TDataSet : public TComponent {
   TField* FieldByName(std::string_view name) const { return fields_.FieldByName(name); }
   // True when the fields of this open were made from the definitions.
   bool DefaultFields() const { return default_fields_; }
+  // Fields made by opening are the dataset's own and stay out of form files.
+  std::vector<TComponent*> StoredChildren() const override;
   bool AutoCalcFields() const { return auto_calc_fields_; }
   void SetAutoCalcFields(bool value) { auto_calc_fields_ = value; }
 

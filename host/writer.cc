@@ -18,8 +18,7 @@ TFormObject TWriter::WriteObject(TComponent& component) {
     const std::string shown = form.name.empty() ? form.class_name : form.name;
     throw EFilerError({}, shown + "." + e.Text());
   }
-  for (int i = 0; i < component.ComponentCount(); ++i)
-    form.children.push_back(WriteObject(*component.Components(i)));
+  for (TComponent* child : component.StoredChildren()) form.children.push_back(WriteObject(*child));
   return form;
 }
 

@@ -93,6 +93,10 @@ TEST_F(FormLoadTest, ActiveDataSetsOpenOnceEachWhenTheFormIsLoaded) {
   EXPECT_EQ(named->FieldByName("name")->AsString(), "nut");
   EXPECT_EQ(listed->RecordCount(), 1);
   EXPECT_EQ(listed->ParamByName("n")->AsInteger(), 1);
+  // Saved while open: the fields that opening made are not the form's.
+  const std::string saved = SaveForm(*shop);
+  EXPECT_EQ(saved.find("Field\n"), std::string::npos) << saved;  // no "object X: TStringField"
+  EXPECT_NE(saved.find("object Listed: TOrvStoredProc"), std::string::npos) << saved;
   shop.reset();
   ASSERT_TRUE(proxy.WaitIdle());
   // A connection each: the table's OPEN and CLOSE; the query's OPEN, its
